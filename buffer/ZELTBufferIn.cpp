@@ -1,0 +1,216 @@
+#include "ZELTBufferIn.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <new>
+
+namespace ZELT {
+
+namespace {
+
+// Capacity arithmetic that would overflow is an allocation that cannot succeed.
+long checkedAdd(long a, long b) {
+    long sum = 0;
+    if (__builtin_add_overflow(a, b, &sum)) {
+        throw std::bad_alloc();
+    }
+    return sum;
+}
+
+// 30 % of an incoming length, truncated, without overflowing for any length.
+long growthAllowance(long length) { return length / 100 * 30 + length % 100 * 30 / 100; }
+
+bool isValidSource(const char* source, long length) {
+    return length >= 0 && (source != nullptr || length == 0);
+}
+
+// Smallest real allocation for a reported capacity during appends: doubling
+// keeps a run of appends linear, whatever the reported capacity does.
+constexpr long minimumAllocation = 64;
+
+long geometricAllocation(long capacity, long allocated) {
+    const long doubled = allocated > LONG_MAX / 2 ? LONG_MAX : allocated * 2;
+    return std::max({capacity, doubled, minimumAllocation});
+}
+
+} // namespace
+
+ZELTBufferIn::ZELTBufferIn()
+    : bufferString(nullptr), bufReserveSize(0), bufferSize(0), markerPos(0), allocatedSize(0) {
+    ZELTBufferIn::initialize();
+}
+
+ZELTBufferIn::ZELTBufferIn(const ZELTBufferIn& /*other*/) : ZELTBufferIn() {}
+
+ZELTBufferIn& ZELTBufferIn::operator=(const ZELTBufferIn& other) {
+    // The old area lives until the copy is made: the source may be this very
+    // buffer, and a failed allocation must leave the target as it was.
+    char* const oldArea = bufferString;
+    const long oldReserve = bufReserveSize;
+    const long oldSize = bufferSize;
+    const long oldMarker = markerPos;
+    const long oldAllocated = allocatedSize;
+
+    const char* const source = other.bufferString;
+    const long length = other.bufferSize;
+    bufferString = nullptr;
+    bufReserveSize = bufferSize = markerPos = allocatedSize = 0;
+    try {
+        setBufferString(source, length);
+    } catch (...) {
+        delete[] bufferString;
+        bufferString = oldArea;
+        bufReserveSize = oldReserve;
+        bufferSize = oldSize;
+        markerPos = oldMarker;
+        allocatedSize = oldAllocated;
+        throw;
+    }
+    delete[] oldArea;
+    return *this;
+}
+
+bool ZELTBufferIn::initialize() {
+    markerPos = 0;
+    return true;
+}
+
+void ZELTBufferIn::tearDown() {
+    if (bufferString == nullptr) {
+        return;
+    }
+    delete[] bufferString;
+    bufferString = nullptr;
+    bufReserveSize = bufferSize = markerPos = allocatedSize = 0;
+}
+
+long ZELTBufferIn::getBufferSize() const { return bufferSize; }
+
+long ZELTBufferIn::getBufReserveSize() const { return bufReserveSize; }
+
+bool ZELTBufferIn::setBufReserveSize(long size) {
+    if (size == 0) {
+        const long fit = checkedAdd(bufferSize, 1);
+        if (bufferString == nullptr || allocatedSize != fit) {
+            replaceArea(fit, bufferString, bufferSize);
+        }
+        bufReserveSize = fit;
+        return true;
+    }
+    if (size <= bufReserveSize) {
+        return true;
+    }
+    if (allocatedSize < size) {
+        replaceArea(size, bufferString, bufferSize);
+    }
+    bufReserveSize = size;
+    return true;
+}
+
+char* ZELTBufferIn::getBufferString() const { return bufferString; }
+
+void ZELTBufferIn::clearBufferString() {
+    if (bufferString != nullptr) {
+        std::memset(bufferString, 0, static_cast<size_t>(bufReserveSize));
+    }
+    bufferSize = 0;
+    markerPos = 0;
+}
+
+bool ZELTBufferIn::setBufferString(const char* source, long length) {
+    if (!isValidSource(source, length)) {
+        return false;
+    }
+    long capacity = bufReserveSize;
+    if (length >= bufReserveSize) {
+        capacity = std::max(checkedAdd(length, growthAllowance(length)), checkedAdd(length, 1));
+    }
+    if (allocatedSize < capacity) {
+        replaceArea(capacity, source, length);
+    } else {
+        // In place: copy first (the source may lie in this area), then clear
+        // everything after the new content.
+        if (length > 0) {
+            std::memmove(bufferString, source, static_cast<size_t>(length));
+        }
+        std::memset(bufferString + length, 0, static_cast<size_t>(std::max(bufReserveSize, capacity) - length));
+    }
+    bufReserveSize = capacity;
+    bufferSize = length;
+    if (markerPos > bufferSize) {
+        markerPos = 0;
+    }
+    return true;
+}
+
+bool ZELTBufferIn::setString(const char* text) {
+    if (text == nullptr) {
+        return false;
+    }
+    return setBufferString(text, static_cast<long>(std::strlen(text)));
+}
+
+bool ZELTBufferIn::appendBufferString(const char* source, long length) {
+    if (!isValidSource(source, length)) {
+        return false;
+    }
+    const long newSize = checkedAdd(bufferSize, length);
+    const long needed = checkedAdd(newSize, 1);
+    if (bufReserveSize <= needed) {
+        const long capacity =
+            std::max(checkedAdd(checkedAdd(bufReserveSize, length), growthAllowance(length)), needed);
+        if (allocatedSize < capacity) {
+            replaceArea(geometricAllocation(capacity, allocatedSize), bufferString, bufferSize, source, length);
+            bufReserveSize = capacity;
+            bufferSize = newSize;
+            return true;
+        }
+        bufReserveSize = capacity;
+    }
+    if (length > 0) {
+        std::memmove(bufferString + bufferSize, source, static_cast<size_t>(length));
+    }
+    bufferSize = newSize;
+    return true;
+}
+
+bool ZELTBufferIn::appendString(const char* text) {
+    if (text == nullptr) {
+        return false;
+    }
+    return appendBufferString(text, static_cast<long>(std::strlen(text)));
+}
+
+long ZELTBufferIn::getMarkerPos() const { return markerPos; }
+
+bool ZELTBufferIn::setMarkerPos(long position) {
+    if (position < 0 || position > bufferSize) {
+        return false;
+    }
+    markerPos = position;
+    return true;
+}
+
+char* ZELTBufferIn::getBufferStringFromMarker() const {
+    return bufferString == nullptr ? nullptr : bufferString + markerPos;
+}
+
+ZELTBufferIn::~ZELTBufferIn() { ZELTBufferIn::tearDown(); }
+
+void ZELTBufferIn::replaceArea(long allocation, const char* source, long length, const char* more, long extra) {
+    char* const area = new char[static_cast<size_t>(allocation)];
+    // Both sources may lie in the old area, so it is released only after copying.
+    if (length > 0) {
+        std::memcpy(area, source, static_cast<size_t>(length));
+    }
+    if (extra > 0) {
+        std::memcpy(area + length, more, static_cast<size_t>(extra));
+    }
+    std::memset(area + length + extra, 0, static_cast<size_t>(allocation - length - extra));
+    delete[] bufferString;
+    bufferString = area;
+    allocatedSize = allocation;
+}
+
+} // namespace ZELT
