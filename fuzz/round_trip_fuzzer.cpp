@@ -1,0 +1,227 @@
+// Write a sequence of elements, then read them back in the same order.
+//
+// The input chooses each element's type, value, tag or name specification.
+// Writing must append exactly the text the reference rules in fuzz_support.h
+// compose (or refuse an unfit specification and append nothing). Reading
+// starts each element at its own offset: an element whose tag holds no "<",
+// ">" or "/" and whose string value holds no closing text of its own must read
+// back equal; a string with a Name attribute must be refused with marker and
+// destination untouched; raw blocks, which have no reader, and the remaining
+// elements must keep the marker within the content.
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ZELTFx.h"
+#include "fuzz_support.h"
+
+namespace {
+
+using ZELT::ZELTBuffer;
+using ZELT::ZELTFx;
+
+enum class Expect { equal, refused, inBounds };
+
+struct Element {
+    size_t offset = 0;
+    size_t length = 0;
+    // Reads the element back from @p in, whose marker stands at its offset.
+    std::function<void(ZELTFx&, ZELTBuffer&)> readBack;
+};
+
+bool isReadableTag(const std::string& tag) { return tag.find_first_of("<>/") == std::string::npos; }
+
+// Reads with @p read (bool(T&)) and checks the outcome @p expect asks for.
+template <typename T, typename Read>
+void checkRead(ZELTBuffer& in, const Element& element, Expect expect, const T& written, const T& sentinel,
+               Read read) {
+    const auto start = static_cast<long>(element.offset);
+    ZELT_FUZZ_CHECK(in.getMarkerPos() == start);
+    T value = sentinel;
+    const bool ok = read(value);
+    const long marker = in.getMarkerPos();
+    ZELT_FUZZ_CHECK(marker >= 0 && marker <= in.getBufferSize());
+    if (expect == Expect::equal) {
+        ZELT_FUZZ_CHECK(ok);
+        ZELT_FUZZ_CHECK(value == written);
+        ZELT_FUZZ_CHECK(marker == start + static_cast<long>(element.length));
+    }
+    if (expect == Expect::refused) {
+        ZELT_FUZZ_CHECK(!ok);
+    }
+    if (!ok) {
+        ZELT_FUZZ_CHECK(value == sentinel);
+        ZELT_FUZZ_CHECK(marker == start);
+    }
+}
+
+class RoundTrip {
+public:
+    explicit RoundTrip(FuzzedDataProvider& provider) : input(provider) {
+        ZELTFx* created = nullptr;
+        ZELT_FUZZ_CHECK(ZELTFx::instantiate(created, 0) == 0);
+        fx.reset(created);
+        char* const unused = nullptr;
+        fx->setConvBuffer(unused, input.ConsumeIntegralInRange<long>(-1, 70000));
+    }
+
+    void writeAll() {
+        while (input.remaining_bytes() > 0 && elements.size() < maximumElements) {
+            const auto kind = input.ConsumeIntegralInRange<size_t>(0, zelt_fuzz::scalarCount + 1);
+            if (kind < zelt_fuzz::scalarCount) {
+                zelt_fuzz::visitScalar(kind, [this](auto scalar) { writeScalar(scalar); });
+            } else if (kind == zelt_fuzz::scalarCount) {
+                writeString();
+            } else {
+                writeRawBlock();
+            }
+            ZELT_FUZZ_CHECK(out.getBufferSize() == static_cast<long>(expected.size()));
+        }
+        checkWritten();
+    }
+
+    void readAll() {
+        ZELTBuffer in;
+        ZELT_FUZZ_CHECK(in.setBufferString(out.getBufferString(), out.getBufferSize()));
+        for (const Element& element : elements) {
+            ZELT_FUZZ_CHECK(in.setMarkerPos(static_cast<long>(element.offset)));
+            element.readBack(*fx, in);
+        }
+    }
+
+private:
+    static constexpr size_t maximumElements = 64;
+    static constexpr size_t maximumText = 128 * 1024;
+
+    // A tag or name specification; NUL ends it as it ends a C string.
+    std::string consumeName(size_t maximumLength) {
+        return input.ConsumeRandomLengthString(maximumLength).c_str();
+    }
+
+    template <typename Row>
+    void writeScalar(Row /*row*/) {
+        using T = typename Row::Type;
+        using Wide = typename Row::WideType;
+        const std::string tag = consumeName(300);
+        T value{};
+        if constexpr (std::is_same_v<T, bool>) {
+            value = input.ConsumeBool();
+        } else {
+            value = input.ConsumeIntegral<T>();
+        }
+        ZELT_FUZZ_CHECK((fx.get()->*Row::write)(value, tag.c_str(), out));
+        const std::string text =
+            zelt_fuzz::openingTag(tag) + std::to_string(static_cast<Wide>(value)) + zelt_fuzz::closingText(tag);
+        const Expect expect = isReadableTag(tag) ? Expect::equal : Expect::inBounds;
+        append(text, [tag, value, expect](ZELTFx& fx, ZELTBuffer& in, const Element& element) {
+            checkRead(in, element, expect, value, static_cast<T>(0x5a),
+                      [&](T& read) { return (fx.*Row::read)(tag.c_str(), in, read); });
+        });
+    }
+
+    // A short text, or now and then a short pattern repeated, so that values
+    // beyond the conversion buffer's initial size occur too.
+    std::string consumeValue() {
+        std::string value = consumeName(64);
+        if (input.ConsumeIntegralInRange(0, 7) == 0) {
+            const auto count = input.ConsumeIntegralInRange<size_t>(0, 20000);
+            const size_t budget = expected.size() < maximumText ? maximumText - expected.size() : 0;
+            std::string repeated;
+            for (size_t i = 0; i < count && repeated.size() + value.size() <= budget; ++i) {
+                repeated += value;
+            }
+            value = repeated;
+        }
+        return value;
+    }
+
+    void writeString() {
+        const std::string spec = consumeName(1100);
+        const std::string value = consumeValue();
+        const zelt_fuzz::NameSpec names = zelt_fuzz::splitNameSpec(spec);
+        ZELT_FUZZ_CHECK(fx->serializeString(value.c_str(), spec.c_str(), out) == names.valid);
+        if (!names.valid) {
+            return;
+        }
+        const std::string closing = zelt_fuzz::closingText(names.tag);
+        Expect expect = Expect::inBounds;
+        if (!names.name.empty()) {
+            expect = Expect::refused;
+        } else if (isReadableTag(names.tag) && value.find(closing) == std::string::npos) {
+            expect = Expect::equal;
+        }
+        append(zelt_fuzz::openingTag(names) + value + closing,
+               [tag = names.tag, value, expect](ZELTFx& fx, ZELTBuffer& in, const Element& element) {
+                   checkRead(in, element, expect, value, std::string("untouched"),
+                             [&](std::string& read) { return fx.deserializeString(tag.c_str(), in, read); });
+               });
+    }
+
+    void writeRawBlock() {
+        const std::string spec = consumeName(1100);
+        const std::string bytes = input.ConsumeRandomLengthString(128);
+        const char* data = bytes.empty() && input.ConsumeBool() ? nullptr : bytes.data();
+        const auto length = static_cast<long>(bytes.size());
+        const zelt_fuzz::NameSpec names = zelt_fuzz::splitNameSpec(spec);
+        ZELT_FUZZ_CHECK(fx->serializeBuffer(data, length, spec.c_str(), 0, out) == names.valid);
+        if (!names.valid) {
+            return;
+        }
+        // No reader exists for raw blocks; reading one as a string must
+        // still stay within the content.
+        append(zelt_fuzz::openingTag(names) + bytes + zelt_fuzz::closingText(names.tag),
+               [tag = names.tag](ZELTFx& fx, ZELTBuffer& in, const Element& element) {
+                   checkRead(in, element, Expect::inBounds, std::string(), std::string("untouched"),
+                             [&](std::string& read) { return fx.deserializeString(tag.c_str(), in, read); });
+               });
+    }
+
+    template <typename Read>
+    void append(const std::string& text, Read read) {
+        Element element;
+        element.offset = expected.size();
+        element.length = text.size();
+        expected += text;
+        element.readBack = [read, copy = element](ZELTFx& fx, ZELTBuffer& in) { read(fx, in, copy); };
+        elements.push_back(std::move(element));
+    }
+
+    // The buffer holds exactly the expected text, followed by zero bytes up
+    // to its capacity.
+    void checkWritten() const {
+        const long size = out.getBufferSize();
+        ZELT_FUZZ_CHECK(size == static_cast<long>(expected.size()));
+        if (out.getBufferString() == nullptr) {
+            ZELT_FUZZ_CHECK(expected.empty());
+            return;
+        }
+        ZELT_FUZZ_CHECK(expected.compare(0, expected.size(), out.getBufferString(), expected.size()) == 0);
+        ZELT_FUZZ_CHECK(out.getBufReserveSize() > size);
+        const char* const tail = out.getBufferString() + size;
+        for (long i = 0; i < out.getBufReserveSize() - size; ++i) {
+            ZELT_FUZZ_CHECK(tail[i] == '\0');
+        }
+    }
+
+    FuzzedDataProvider& input;
+    std::unique_ptr<ZELTFx> fx;
+    ZELTBuffer out;
+    std::string expected;
+    std::vector<Element> elements;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider provider(data, size);
+    RoundTrip roundTrip(provider);
+    roundTrip.writeAll();
+    roundTrip.readAll();
+    return 0;
+}
