@@ -22,7 +22,7 @@ void load(ZELTBuffer& in, const std::string& text) {
 
 template <typename S>
 class ScalarReader : public testing::Test {};
-TYPED_TEST_SUITE(ScalarReader, zelt_test::AllScalars);
+TYPED_TEST_SUITE(ScalarReader, zelt_test::AllScalars, );
 
 TYPED_TEST(ScalarReader, ReadsBackEveryValueWritten) {
     using Value = typename TypeParam::Value;

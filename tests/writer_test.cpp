@@ -18,7 +18,7 @@ namespace {
 
 template <typename S>
 class ScalarWriter : public testing::Test {};
-TYPED_TEST_SUITE(ScalarWriter, zelt_test::AllScalars);
+TYPED_TEST_SUITE(ScalarWriter, zelt_test::AllScalars, );
 
 // The decimal text of the value as its type extends it: unary plus promotes
 // the character types to int, so char is sign-extended and unsigned char not.
