@@ -3,6 +3,7 @@
 #include <cstring>
 #include <functional>
 #include <new>
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -129,6 +130,9 @@ const CapacityCase capacityCases[] = {
      },
      0, 0},
 };
+
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const CapacityCase& c, std::ostream* os) { *os << c.name; }
 
 class Capacity : public testing::TestWithParam<CapacityCase> {};
 
