@@ -26,24 +26,38 @@ public:
     /// Assigning a handle to itself changes nothing.
     ZELTBuffer& operator=(const ZELTBuffer& other);
 
+    /// \copydoc ZELTBufferIn::initialize
     virtual bool initialize();
     /// Releases the storage object; further tearDown calls do nothing.
     virtual void tearDown();
+    /// \copydoc ZELTBufferIn::getBufferSize
     virtual long getBufferSize() const;
+    /// \copydoc ZELTBufferIn::getBufReserveSize
     virtual long getBufReserveSize() const;
+    /// \copydoc ZELTBufferIn::setBufReserveSize
     virtual bool setBufReserveSize(long size);
+    /// \copydoc ZELTBufferIn::getBufferString
     virtual char* getBufferString() const;
+    /// \copydoc ZELTBufferIn::clearBufferString
     virtual void clearBufferString();
+    /// \copydoc ZELTBufferIn::setBufferString
     virtual bool setBufferString(const char* source, long length);
-    /// Goes to the storage's setString, never through this handle's setBufferString.
+    /// Replaces the content with @p text, as ZELTBufferIn::setString does. Goes
+    /// to the storage directly, never through this handle's setBufferString.
     virtual bool setString(const char* text);
+    /// \copydoc ZELTBufferIn::appendBufferString
     virtual bool appendBufferString(const char* source, long length);
-    /// Goes to the storage's appendString, never through this handle's appendBufferString.
+    /// Appends @p text, as ZELTBufferIn::appendString does. Goes to the
+    /// storage directly, never through this handle's appendBufferString.
     virtual bool appendString(const char* text);
+    /// \copydoc ZELTBufferIn::getMarkerPos
     virtual long getMarkerPos() const;
+    /// \copydoc ZELTBufferIn::setMarkerPos
     virtual bool setMarkerPos(long position);
+    /// \copydoc ZELTBufferIn::getBufferStringFromMarker
     virtual char* getBufferStringFromMarker() const;
 
+    /// Releases the storage object.
     virtual ~ZELTBuffer();
 
 private:

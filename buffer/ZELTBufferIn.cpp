@@ -91,20 +91,21 @@ long ZELTBufferIn::getBufReserveSize() const { return bufReserveSize; }
 
 bool ZELTBufferIn::setBufReserveSize(long size) {
     if (size == 0) {
+        // Fits the memory too, releasing what geometric growth set aside.
         const long fit = checkedAdd(bufferSize, 1);
         if (bufferString == nullptr || allocatedSize != fit) {
-            replaceArea(fit, bufferString, bufferSize);
+            replaceArea(fit, fit, bufferString, bufferSize);
         }
-        bufReserveSize = fit;
         return true;
     }
     if (size <= bufReserveSize) {
         return true;
     }
     if (allocatedSize < size) {
-        replaceArea(size, bufferString, bufferSize);
+        replaceArea(size, size, bufferString, bufferSize);
+    } else {
+        exposeCapacity(size);
     }
-    bufReserveSize = size;
     return true;
 }
 
@@ -127,16 +128,16 @@ bool ZELTBufferIn::setBufferString(const char* source, long length) {
         capacity = std::max(checkedAdd(length, growthAllowance(length)), checkedAdd(length, 1));
     }
     if (allocatedSize < capacity) {
-        replaceArea(capacity, source, length);
+        replaceArea(capacity, capacity, source, length);
     } else {
         // In place: copy first (the source may lie in this area), then clear
         // everything after the new content.
         if (length > 0) {
             std::memmove(bufferString, source, static_cast<size_t>(length));
         }
-        std::memset(bufferString + length, 0, static_cast<size_t>(std::max(bufReserveSize, capacity) - length));
+        std::memset(bufferString + length, 0, static_cast<size_t>(capacity - length));
+        bufReserveSize = capacity;
     }
-    bufReserveSize = capacity;
     bufferSize = length;
     if (markerPos > bufferSize) {
         markerPos = 0;
@@ -161,12 +162,12 @@ bool ZELTBufferIn::appendBufferString(const char* source, long length) {
         const long capacity =
             std::max(checkedAdd(checkedAdd(bufReserveSize, length), growthAllowance(length)), needed);
         if (allocatedSize < capacity) {
-            replaceArea(geometricAllocation(capacity, allocatedSize), bufferString, bufferSize, source, length);
-            bufReserveSize = capacity;
+            replaceArea(geometricAllocation(capacity, allocatedSize), capacity, bufferString, bufferSize, source,
+                        length);
             bufferSize = newSize;
             return true;
         }
-        bufReserveSize = capacity;
+        exposeCapacity(capacity);
     }
     if (length > 0) {
         std::memmove(bufferString + bufferSize, source, static_cast<size_t>(length));
@@ -198,7 +199,8 @@ char* ZELTBufferIn::getBufferStringFromMarker() const {
 
 ZELTBufferIn::~ZELTBufferIn() { ZELTBufferIn::tearDown(); }
 
-void ZELTBufferIn::replaceArea(long allocation, const char* source, long length, const char* more, long extra) {
+void ZELTBufferIn::replaceArea(long allocation, long capacity, const char* source, long length, const char* more,
+                               long extra) {
     char* const area = new char[static_cast<size_t>(allocation)];
     // Both sources may lie in the old area, so it is released only after copying.
     if (length > 0) {
@@ -207,10 +209,16 @@ void ZELTBufferIn::replaceArea(long allocation, const char* source, long length,
     if (extra > 0) {
         std::memcpy(area + length, more, static_cast<size_t>(extra));
     }
-    std::memset(area + length + extra, 0, static_cast<size_t>(allocation - length - extra));
+    std::memset(area + length + extra, 0, static_cast<size_t>(capacity - length - extra));
     delete[] bufferString;
     bufferString = area;
     allocatedSize = allocation;
+    bufReserveSize = capacity;
+}
+
+void ZELTBufferIn::exposeCapacity(long capacity) {
+    std::memset(bufferString + bufReserveSize, 0, static_cast<size_t>(capacity - bufReserveSize));
+    bufReserveSize = capacity;
 }
 
 } // namespace ZELT

@@ -66,16 +66,23 @@ public:
     virtual ~ZELTBufferIn();
 
 private:
-    // Installs a new area of @p allocation bytes holding @p length bytes of
-    // @p source, then @p extra bytes of @p more; throws before any change.
-    void replaceArea(long allocation, const char* source, long length,
-                     const char* more = nullptr, long extra = 0);
+    // Installs a new area of @p allocation bytes and the given capacity,
+    // holding @p length bytes of @p source, then @p extra bytes of @p more.
+    // Throws before any change.
+    void replaceArea(long allocation, long capacity, const char* source, long length, const char* more = nullptr,
+                     long extra = 0);
+    // Raises the capacity within the memory already allocated, zeroing the
+    // bytes it brings into the area.
+    void exposeCapacity(long capacity);
 
     char* bufferString;
     long bufReserveSize;
     long bufferSize;
     long markerPos;
-    long allocatedSize; // bytes actually allocated; at least bufReserveSize
+    // Bytes actually allocated, at least bufReserveSize. Only the area up to
+    // bufReserveSize is initialised: the rest is zeroed as the capacity grows
+    // over it, so memory set aside for growth is never touched early.
+    long allocatedSize;
 };
 
 } // namespace ZELT

@@ -5,7 +5,7 @@
 
 namespace ZELT {
 
-/// The tagged-text formatter: elements such as <count>42</count> and a line
+/// The tagged-text formatter: elements such as `<count>42</count>` and a line
 /// feed, back to back, with no root, nesting or escaping. Every element text
 /// is composed in the formatter's own conversion buffer, then handed to the
 /// output buffer in one appendString call (a raw block adds its bytes through

@@ -1,1 +1,422 @@
+#include <cctype>
+#include <climits>
+#include <cstring>
+#include <functional>
+#include <new>
+#include <ostream>
+#include <string>
+
 #include <gtest/gtest.h>
+
+#include "ZELTBufferIn.h"
+
+using ZELT::ZELTBufferIn;
+
+namespace {
+
+std::string contentOf(const ZELTBufferIn& buffer) {
+    return std::string(buffer.getBufferString(), static_cast<size_t>(buffer.getBufferSize()));
+}
+
+// Every byte from the end of the content to the end of the area must be zero.
+bool tailIsZero(const ZELTBufferIn& buffer) {
+    for (long i = buffer.getBufferSize(); i < buffer.getBufReserveSize(); ++i) {
+        if (buffer.getBufferString()[i] != '\0') {
+            return false;
+        }
+    }
+    return true;
+}
+
+struct CapacityCase {
+    const char* name;
+    std::function<void(ZELTBufferIn&)> steps;
+    long capacity;
+    long size;
+};
+
+const std::string ten = "0123456789";
+
+const CapacityCase capacityCases[] = {
+    {"set ten bytes on a new buffer", [](ZELTBufferIn& b) { b.setString(ten.c_str()); }, 13, 10},
+    {"set five bytes", [](ZELTBufferIn& b) { b.setString("abcde"); }, 6, 5},
+    {"set two bytes gets room for the terminator", [](ZELTBufferIn& b) { b.setString("ab"); }, 3, 2},
+    {"set an empty text", [](ZELTBufferIn& b) { b.setString(""); }, 1, 0},
+    {"set twelve bytes into capacity 13 stays in place",
+     [](ZELTBufferIn& b) {
+         b.setString(ten.c_str());
+         b.setString("0123456789ab");
+     },
+     13, 12},
+    {"set thirteen bytes into capacity 13 grows",
+     [](ZELTBufferIn& b) {
+         b.setString(ten.c_str());
+         b.setString("0123456789abc");
+     },
+     16, 13},
+    {"append ten bytes on a new buffer", [](ZELTBufferIn& b) { b.appendString(ten.c_str()); }, 13, 10},
+    {"append growth adds to the old capacity",
+     [](ZELTBufferIn& b) {
+         b.appendString(ten.c_str());
+         b.appendString("ab");
+     },
+     15, 12},
+    {"append of a thousand bytes brings 300 extra",
+     [](ZELTBufferIn& b) { b.appendString(std::string(1000, 'x').c_str()); }, 1300, 1000},
+    {"reserve 0 fits the area to the content",
+     [](ZELTBufferIn& b) {
+         b.setString(ten.c_str());
+         b.setBufReserveSize(0);
+     },
+     11, 10},
+    {"a second reserve 0 changes nothing",
+     [](ZELTBufferIn& b) {
+         b.setString(ten.c_str());
+         b.setBufReserveSize(0);
+         b.setBufReserveSize(0);
+     },
+     11, 10},
+    {"reserve below the capacity changes nothing",
+     [](ZELTBufferIn& b) {
+         b.setString(ten.c_str());
+         b.setBufReserveSize(5);
+     },
+     13, 10},
+    {"a negative reserve changes nothing",
+     [](ZELTBufferIn& b) {
+         b.setString(ten.c_str());
+         b.setBufReserveSize(-4);
+     },
+     13, 10},
+    {"reserve above the capacity grows to it",
+     [](ZELTBufferIn& b) {
+         b.setString(ten.c_str());
+         b.setBufReserveSize(100);
+     },
+     100, 10},
+    {"reserve 0 on a new buffer makes a one-byte area", [](ZELTBufferIn& b) { b.setBufReserveSize(0); }, 1, 0},
+    {"reserve 0 grows a full area to fit",
+     [](ZELTBufferIn& b) {
+         b.setString("ab");
+         b.appendString("c");
+         b.setBufReserveSize(0);
+     },
+     4, 3},
+    {"assignment from a buffer without an area",
+     [](ZELTBufferIn& b) {
+         b.setString(ten.c_str());
+         b = ZELTBufferIn();
+     },
+     1, 0},
+    {"assignment sizes the copy from the content, not the source's capacity",
+     [](ZELTBufferIn& b) {
+         ZELTBufferIn source;
+         source.setBufReserveSize(100);
+         source.setString(ten.c_str());
+         b = source;
+     },
+     13, 10},
+    {"clear keeps the capacity",
+     [](ZELTBufferIn& b) {
+         b.setString(ten.c_str());
+         b.clearBufferString();
+     },
+     13, 0},
+    {"tearDown releases the area",
+     [](ZELTBufferIn& b) {
+         b.setString(ten.c_str());
+         b.tearDown();
+         b.tearDown();
+     },
+     0, 0},
+};
+
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const CapacityCase& c, std::ostream* os) { *os << c.name; }
+
+class Capacity : public testing::TestWithParam<CapacityCase> {};
+
+TEST_P(Capacity, FollowsTheGrowthRules) {
+    ZELTBufferIn buffer;
+    GetParam().steps(buffer);
+    EXPECT_EQ(buffer.getBufReserveSize(), GetParam().capacity);
+    EXPECT_EQ(buffer.getBufferSize(), GetParam().size);
+    EXPECT_EQ(buffer.getBufferString() == nullptr, GetParam().capacity == 0);
+    if (buffer.getBufferString() != nullptr) {
+        EXPECT_TRUE(tailIsZero(buffer));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Buffer, Capacity, testing::ValuesIn(capacityCases),
+                         [](const testing::TestParamInfo<CapacityCase>& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name) {
+                                 c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             }
+                             return name;
+                         });
+
+TEST(Capacity, GrowthIsAdditiveSoEqualAppendsOftenGrow) {
+    ZELTBufferIn buffer;
+    int growths = 0;
+    for (int i = 0; i < 1000; ++i) {
+        const long before = buffer.getBufReserveSize();
+        buffer.appendString(ten.c_str());
+        growths += buffer.getBufReserveSize() != before ? 1 : 0;
+    }
+    EXPECT_EQ(growths, 770);
+    EXPECT_EQ(buffer.getBufferSize(), 10000);
+    EXPECT_TRUE(tailIsZero(buffer));
+}
+
+TEST(Capacity, ReserveKeepsContentAndMarker) {
+    ZELTBufferIn buffer;
+    buffer.setString(ten.c_str());
+    buffer.setMarkerPos(4);
+    EXPECT_TRUE(buffer.setBufReserveSize(100));
+    EXPECT_EQ(contentOf(buffer), ten);
+    EXPECT_EQ(buffer.getMarkerPos(), 4);
+    EXPECT_STREQ(buffer.getBufferStringFromMarker(), "456789");
+}
+
+TEST(Capacity, ComputationsThatWouldOverflowThrowAndChangeNothing) {
+    ZELTBufferIn buffer;
+    buffer.setString(ten.c_str());
+    EXPECT_THROW(buffer.appendBufferString("x", LONG_MAX), std::bad_alloc);
+    EXPECT_THROW(buffer.setBufferString("x", LONG_MAX), std::bad_alloc);
+    EXPECT_EQ(contentOf(buffer), ten);
+    EXPECT_EQ(buffer.getBufReserveSize(), 13);
+}
+
+TEST(Content, ReplacingInPlaceZeroesWhatTheOldContentLeft) {
+    ZELTBufferIn buffer;
+    buffer.setString("a long first text");
+    buffer.setString("short");
+    EXPECT_EQ(contentOf(buffer), "short");
+    EXPECT_STREQ(buffer.getBufferString(), "short");
+    EXPECT_TRUE(tailIsZero(buffer));
+}
+
+TEST(Content, ClearZeroesTheWholeArea) {
+    ZELTBufferIn buffer;
+    buffer.setString(ten.c_str());
+    buffer.setMarkerPos(3);
+    buffer.clearBufferString();
+    EXPECT_EQ(buffer.getBufferSize(), 0);
+    EXPECT_EQ(buffer.getMarkerPos(), 0);
+    EXPECT_TRUE(tailIsZero(buffer));
+}
+
+TEST(Content, HoldsNulBytesWhileTextViewsEndAtTheFirst) {
+    ZELTBufferIn buffer;
+    const char bytes[] = {'a', '\0', 'b'};
+    buffer.setBufferString(bytes, 3);
+    buffer.appendBufferString(bytes, 3);
+    EXPECT_EQ(contentOf(buffer), std::string("a\0ba\0b", 6));
+    EXPECT_STREQ(buffer.getBufferString(), "a");
+}
+
+struct Refusal {
+    const char* name;
+    std::function<bool(ZELTBufferIn&)> call;
+};
+
+const Refusal refusals[] = {
+    {"set from null with a length", [](ZELTBufferIn& b) { return b.setBufferString(nullptr, 5); }},
+    {"set with a negative length", [](ZELTBufferIn& b) { return b.setBufferString("abc", -1); }},
+    {"set a null text", [](ZELTBufferIn& b) { return b.setString(nullptr); }},
+    {"append from null with a length", [](ZELTBufferIn& b) { return b.appendBufferString(nullptr, 3); }},
+    {"append with a negative length", [](ZELTBufferIn& b) { return b.appendBufferString("abc", -2); }},
+    {"append a null text", [](ZELTBufferIn& b) { return b.appendString(nullptr); }},
+    {"marker past the content", [](ZELTBufferIn& b) { return b.setMarkerPos(b.getBufferSize() + 1); }},
+    {"negative marker", [](ZELTBufferIn& b) { return b.setMarkerPos(-1); }},
+};
+
+TEST(Refusals, ReturnFalseAndChangeNothing) {
+    for (const Refusal& refusal : refusals) {
+        ZELTBufferIn buffer;
+        buffer.setString(ten.c_str());
+        buffer.setMarkerPos(2);
+        EXPECT_FALSE(refusal.call(buffer)) << refusal.name;
+        EXPECT_EQ(contentOf(buffer), ten) << refusal.name;
+        EXPECT_EQ(buffer.getBufReserveSize(), 13) << refusal.name;
+        EXPECT_EQ(buffer.getMarkerPos(), 2) << refusal.name;
+    }
+}
+
+TEST(Refusals, NullSourceWithZeroLengthIsEmptyContent) {
+    ZELTBufferIn buffer;
+    EXPECT_TRUE(buffer.setBufferString(nullptr, 0));
+    EXPECT_EQ(buffer.getBufReserveSize(), 1);
+    EXPECT_TRUE(buffer.appendBufferString(nullptr, 0));
+    EXPECT_EQ(buffer.getBufferSize(), 0);
+}
+
+TEST(Marker, NewBufferHasNoArea) {
+    const ZELTBufferIn buffer;
+    EXPECT_EQ(buffer.getBufferString(), nullptr);
+    EXPECT_EQ(buffer.getBufferStringFromMarker(), nullptr);
+    EXPECT_EQ(buffer.getBufferSize(), 0);
+    EXPECT_EQ(buffer.getBufReserveSize(), 0);
+    EXPECT_EQ(buffer.getMarkerPos(), 0);
+}
+
+TEST(Marker, MovesWithinTheContentOnly) {
+    ZELTBufferIn buffer;
+    buffer.setString(ten.c_str());
+    EXPECT_TRUE(buffer.setMarkerPos(buffer.getBufferSize()));
+    EXPECT_STREQ(buffer.getBufferStringFromMarker(), "");
+    EXPECT_TRUE(buffer.setMarkerPos(0));
+    EXPECT_STREQ(buffer.getBufferStringFromMarker(), ten.c_str());
+}
+
+TEST(Marker, SurvivesAppendsAndLongEnoughReplacements) {
+    ZELTBufferIn buffer;
+    buffer.setString(ten.c_str());
+    buffer.setMarkerPos(6);
+    buffer.appendString("abc");
+    EXPECT_EQ(buffer.getMarkerPos(), 6);
+    buffer.setString("ABCDEF");
+    EXPECT_EQ(buffer.getMarkerPos(), 6);
+    EXPECT_STREQ(buffer.getBufferStringFromMarker(), "");
+}
+
+TEST(Marker, ReturnsToTheStartWhenTheNewContentIsShorter) {
+    ZELTBufferIn buffer;
+    buffer.setString(ten.c_str());
+    buffer.setMarkerPos(8);
+    buffer.setString("abc");
+    EXPECT_EQ(buffer.getMarkerPos(), 0);
+    EXPECT_STREQ(buffer.getBufferStringFromMarker(), "abc");
+    // Refitting afterwards keeps the marker inside the area.
+    buffer.setBufReserveSize(0);
+    EXPECT_STREQ(buffer.getBufferStringFromMarker(), "abc");
+}
+
+TEST(Marker, InitializeResetsOnlyTheMarker) {
+    ZELTBufferIn buffer;
+    buffer.setString(ten.c_str());
+    buffer.setMarkerPos(5);
+    EXPECT_TRUE(buffer.initialize());
+    EXPECT_EQ(buffer.getMarkerPos(), 0);
+    EXPECT_EQ(contentOf(buffer), ten);
+}
+
+TEST(Copy, ConstructionTakesNothing) {
+    ZELTBufferIn source;
+    source.setString(ten.c_str());
+    const ZELTBufferIn copy(source);
+    EXPECT_EQ(copy.getBufferString(), nullptr);
+    EXPECT_EQ(copy.getBufferSize(), 0);
+}
+
+TEST(Copy, AssignmentCopiesContentButNotTheMarker) {
+    ZELTBufferIn source;
+    source.setString(ten.c_str());
+    source.setMarkerPos(7);
+    ZELTBufferIn target;
+    target.setString("old content that is longer");
+    target.setMarkerPos(3);
+    target = source;
+    EXPECT_EQ(contentOf(target), ten);
+    EXPECT_EQ(target.getMarkerPos(), 0);
+    EXPECT_NE(target.getBufferString(), source.getBufferString());
+    EXPECT_EQ(source.getMarkerPos(), 7);
+}
+
+TEST(Aliasing, SelfAssignmentKeepsTheBytes) {
+    ZELTBufferIn buffer;
+    buffer.setString(ten.c_str());
+    ZELTBufferIn& alias = buffer;
+    buffer = alias;
+    EXPECT_EQ(contentOf(buffer), ten);
+    EXPECT_TRUE(tailIsZero(buffer));
+}
+
+TEST(Aliasing, SetFromOwnContentOrUnreadText) {
+    ZELTBufferIn buffer;
+    buffer.setString(ten.c_str());
+    EXPECT_TRUE(buffer.setBufferString(buffer.getBufferString(), buffer.getBufferSize()));
+    EXPECT_EQ(contentOf(buffer), ten);
+
+    buffer.setMarkerPos(4);
+    EXPECT_TRUE(buffer.setString(buffer.getBufferStringFromMarker()));
+    EXPECT_EQ(contentOf(buffer), "456789");
+    EXPECT_TRUE(tailIsZero(buffer));
+}
+
+TEST(Aliasing, SetFromOwnContentThatMustGrow) {
+    ZELTBufferIn buffer;
+    buffer.setString(ten.c_str());
+    buffer.setBufReserveSize(0);
+    // Content plus its zero terminator is as long as the area: the set grows it.
+    EXPECT_TRUE(buffer.setBufferString(buffer.getBufferString(), buffer.getBufferSize() + 1));
+    EXPECT_EQ(contentOf(buffer), ten + '\0');
+}
+
+TEST(Aliasing, AppendOwnContentDoublesIt) {
+    for (const long reserve : {0L, 1000L}) { // once growing, once in place
+        ZELTBufferIn buffer;
+        buffer.setString(ten.c_str());
+        buffer.setBufReserveSize(reserve);
+        EXPECT_TRUE(buffer.appendString(buffer.getBufferString()));
+        EXPECT_EQ(contentOf(buffer), ten + ten) << "reserve " << reserve;
+        EXPECT_TRUE(tailIsZero(buffer));
+    }
+}
+
+TEST(Lifecycle, UsableAfterTearDown) {
+    ZELTBufferIn buffer;
+    buffer.setString(ten.c_str());
+    buffer.tearDown();
+    EXPECT_EQ(buffer.getBufferString(), nullptr);
+    EXPECT_TRUE(buffer.appendString("again"));
+    EXPECT_EQ(contentOf(buffer), "again");
+    EXPECT_EQ(buffer.getBufReserveSize(), 6);
+}
+
+// Overrides the two length-taking operations, as a derived storage may.
+class CountingStorage : public ZELTBufferIn {
+public:
+    explicit CountingStorage(bool* destroyed = nullptr) : destroyed(destroyed) {}
+    ~CountingStorage() override {
+        if (destroyed != nullptr) {
+            *destroyed = true;
+        }
+    }
+    bool setBufferString(const char* source, long length) override {
+        ++sets;
+        return ZELTBufferIn::setBufferString(source, length);
+    }
+    bool appendBufferString(const char* source, long length) override {
+        ++appends;
+        return ZELTBufferIn::appendBufferString(source, length);
+    }
+    int sets = 0;
+    int appends = 0;
+
+private:
+    bool* destroyed;
+};
+
+TEST(Derived, TextFormsAndAssignmentReachTheLengthTakingOverrides) {
+    CountingStorage storage;
+    storage.setString("abc");
+    storage.appendString("def");
+    ZELTBufferIn source;
+    source.setString("xyz");
+    static_cast<ZELTBufferIn&>(storage) = source;
+    EXPECT_EQ(storage.sets, 2);
+    EXPECT_EQ(storage.appends, 1);
+    EXPECT_EQ(contentOf(storage), "xyz");
+}
+
+TEST(Derived, DeletingThroughTheBaseRunsTheDerivedDestructor) {
+    bool destroyed = false;
+    ZELTBufferIn* storage = new CountingStorage(&destroyed);
+    storage->setString(ten.c_str());
+    delete storage;
+    EXPECT_TRUE(destroyed);
+}
+
+} // namespace

@@ -1,1 +1,262 @@
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
+
+#include "test_support.h"
+
+using ZELT::ZELTBuffer;
+using zelt_test::makeFormatter;
+
+namespace {
+
+// A buffer holding @p text with its marker at the start, as a reader gets it.
+void load(ZELTBuffer& in, const std::string& text) {
+    in.setBufferString(text.data(), static_cast<long>(text.size()));
+    in.setMarkerPos(0);
+}
+
+template <typename S>
+class ScalarReader : public testing::Test {};
+TYPED_TEST_SUITE(ScalarReader, zelt_test::AllScalars, );
+
+TYPED_TEST(ScalarReader, ReadsBackEveryValueWritten) {
+    using Value = typename TypeParam::Value;
+    auto fx = makeFormatter();
+    const std::vector<Value> values = zelt_test::interestingValues<Value>();
+    ZELTBuffer out;
+    for (const Value value : values) {
+        ASSERT_TRUE(TypeParam::write(*fx, value, "v", out));
+    }
+    ZELTBuffer in;
+    load(in, zelt_test::contentOf(out));
+    for (const Value expected : values) {
+        Value read{};
+        ASSERT_TRUE(TypeParam::read(*fx, "v", in, read));
+        EXPECT_EQ(read, expected);
+    }
+    EXPECT_EQ(in.getMarkerPos(), in.getBufferSize());
+}
+
+TEST(Document, EveryTypeReadsBackInOrder) {
+    auto fx = makeFormatter();
+    ZELTBuffer out;
+    const std::string longText(70000, 'L');
+    for (int record = 0; record < 50; ++record) {
+        fx->serializeInt32_t(record - 25, "x", out);
+        fx->serializeString(record % 2 == 0 ? "abc" : "", "y", out);
+        fx->serializeBool(record % 3 == 0, "z", out);
+        fx->serializeChar(static_cast<char>(record * 7), "c", out);
+        fx->serializeUInt64_t(ULONG_MAX - static_cast<unsigned long>(record), "id", out);
+        fx->serializeInt64_t(LONG_MIN + record, "balance", out);
+        fx->serializeUInt8_t(static_cast<unsigned char>(record * 11), "level", out);
+        fx->serializeString(record == 7 ? longText.c_str() : "a < b & c\n", "note", out);
+    }
+    ZELTBuffer in;
+    load(in, zelt_test::contentOf(out));
+    for (int record = 0; record < 50; ++record) {
+        int x = 0;
+        std::string y;
+        std::string note;
+        bool z = false;
+        char c = 0;
+        unsigned long id = 0;
+        long balance = 0;
+        unsigned char level = 0;
+        ASSERT_TRUE(fx->deserializeInt32_t("x", in, x));
+        ASSERT_TRUE(fx->deserializeString("y", in, y));
+        ASSERT_TRUE(fx->deserializeBool("z", in, z));
+        ASSERT_TRUE(fx->deserializeChar("c", in, c));
+        ASSERT_TRUE(fx->deserializeUInt64_t("id", in, id));
+        ASSERT_TRUE(fx->deserializeInt64_t("balance", in, balance));
+        ASSERT_TRUE(fx->deserializeUInt8_t("level", in, level));
+        ASSERT_TRUE(fx->deserializeString("note", in, note));
+        EXPECT_EQ(x, record - 25);
+        EXPECT_EQ(y, record % 2 == 0 ? "abc" : "");
+        EXPECT_EQ(z, record % 3 == 0);
+        EXPECT_EQ(c, static_cast<char>(record * 7));
+        EXPECT_EQ(id, ULONG_MAX - static_cast<unsigned long>(record));
+        EXPECT_EQ(balance, LONG_MIN + record);
+        EXPECT_EQ(level, static_cast<unsigned char>(record * 11));
+        EXPECT_EQ(note, record == 7 ? longText : "a < b & c\n");
+    }
+    EXPECT_EQ(in.getMarkerPos(), in.getBufferSize());
+}
+
+// Reads "<v>text</v>\n" with one scalar reader; the value as decimal text.
+template <typename S>
+std::string readAs(const std::string& text) {
+    auto fx = makeFormatter();
+    ZELTBuffer in;
+    load(in, "<v>" + text + "</v>\n");
+    typename S::Value value{};
+    if (!S::read(*fx, "v", in, value)) {
+        return "refused";
+    }
+    return std::to_string(+value);
+}
+
+struct Conversion {
+    std::string (*read)(const std::string&);
+    const char* text;
+    const char* expected;
+};
+
+const Conversion conversions[] = {
+    {readAs<zelt_test::Int32Scalar>, "  7", "7"},
+    {readAs<zelt_test::Int32Scalar>, "\t\n\v\f\r 7", "7"},
+    {readAs<zelt_test::Int32Scalar>, "", "0"},
+    {readAs<zelt_test::Int32Scalar>, "+12", "12"},
+    {readAs<zelt_test::Int32Scalar>, "- 5", "0"},
+    {readAs<zelt_test::Int32Scalar>, "12abc", "12"},
+    {readAs<zelt_test::Int32Scalar>, "4294967297", "1"},
+    {readAs<zelt_test::BoolScalar>, "2", "1"},
+    {readAs<zelt_test::BoolScalar>, "-1", "0"},
+    {readAs<zelt_test::BoolScalar>, "0", "0"},
+    {readAs<zelt_test::BoolScalar>, "", "0"},
+    {readAs<zelt_test::UInt8Scalar>, "300", "44"},
+    {readAs<zelt_test::UInt32Scalar>, "-1", "4294967295"},
+    {readAs<zelt_test::UCharScalar>, "9223372036854775808", "255"},
+    {readAs<zelt_test::UInt8Scalar>, "9223372036854775808", "0"},
+    {readAs<zelt_test::CharScalar>, "255", "-1"},
+    {readAs<zelt_test::Int8Scalar>, "-129", "127"},
+    {readAs<zelt_test::UInt16Scalar>, "65537", "1"},
+    {readAs<zelt_test::Int16Scalar>, "-32769", "32767"},
+    {readAs<zelt_test::Int64Scalar>, "99999999999999999999", "9223372036854775807"},
+    {readAs<zelt_test::Int64Scalar>, "-99999999999999999999", "-9223372036854775808"},
+    {readAs<zelt_test::UInt64Scalar>, "-1", "18446744073709551615"},
+    {readAs<zelt_test::UInt64Scalar>, "18446744073709551616", "18446744073709551615"},
+    {readAs<zelt_test::UInt64Scalar>, "-18446744073709551615", "1"},
+};
+
+TEST(Conversion, FollowsTheBaseTenRulesThenKeepsTheLowBits) {
+    for (const Conversion& c : conversions) {
+        EXPECT_EQ(c.read(c.text), c.expected) << '"' << c.text << '"';
+    }
+}
+
+// The readers' conversion must agree with strtol and strtoul on any text
+// that can stand between the tags.
+TEST(Conversion, AgreesWithStrtolAndStrtoul) {
+    std::vector<std::string> texts = {
+        "9223372036854775807",  "9223372036854775808",  "-9223372036854775808", "-9223372036854775809",
+        "18446744073709551615", "18446744073709551616", "-18446744073709551615", "-18446744073709551616",
+        "00000000000000000000000000000042", "+", "-", " ", "+-1", "1 2", "0x1F", "\n-0",
+    };
+    std::mt19937 random(20261206);
+    const std::string alphabet = " \t\n+-0123456789x>";
+    for (int i = 0; i < 20000; ++i) {
+        std::string text;
+        const size_t length = random() % 25;
+        for (size_t j = 0; j < length; ++j) {
+            text += alphabet[random() % alphabet.size()];
+        }
+        texts.push_back(text);
+    }
+    auto fx = makeFormatter();
+    for (const std::string& text : texts) {
+        ZELTBuffer in;
+        load(in, "<v>" + text + "</v>\n<v>" + text + "</v>\n");
+        long signedValue = 0;
+        unsigned long unsignedValue = 0;
+        ASSERT_TRUE(fx->deserializeInt64_t("v", in, signedValue));
+        ASSERT_TRUE(fx->deserializeUInt64_t("v", in, unsignedValue));
+        EXPECT_EQ(signedValue, std::strtol(text.c_str(), nullptr, 10)) << '"' << text << '"';
+        EXPECT_EQ(unsignedValue, std::strtoul(text.c_str(), nullptr, 10)) << '"' << text << '"';
+    }
+}
+
+TEST(Reading, StringEndsAtTheFirstClosingText) {
+    auto fx = makeFormatter();
+    ZELTBuffer out;
+    fx->serializeString("one</s>\ntwo", "s", out);
+    ZELTBuffer in;
+    load(in, zelt_test::contentOf(out));
+    std::string value;
+    ASSERT_TRUE(fx->deserializeString("s", in, value));
+    EXPECT_EQ(value, "one");
+    EXPECT_STREQ(in.getBufferStringFromMarker(), "two</s>\n");
+}
+
+TEST(Reading, TagsAreTakenVerbatimAndMayBeLong) {
+    auto fx = makeFormatter();
+    const std::string longTag(100000, 't');
+    ZELTBuffer out;
+    fx->serializeInt32_t(5, "a|b", out);
+    fx->serializeInt32_t(6, longTag.c_str(), out);
+    ZELTBuffer in;
+    load(in, zelt_test::contentOf(out));
+    int first = 0;
+    int second = 0;
+    EXPECT_TRUE(fx->deserializeInt32_t("a|b", in, first));
+    EXPECT_TRUE(fx->deserializeInt32_t(longTag.c_str(), in, second));
+    EXPECT_EQ(first, 5);
+    EXPECT_EQ(second, 6);
+}
+
+TEST(Reading, StepsGoThroughTheHandleInOrder) {
+    auto fx = makeFormatter();
+    zelt_test::RecordingBuffer in;
+    load(in, "<a>1</a>\n<b>xy</b>\n");
+    in.calls.clear();
+    int a = 0;
+    std::string b;
+    ASSERT_TRUE(fx->deserializeInt32_t("a", in, a));
+    ASSERT_TRUE(fx->deserializeString("b", in, b));
+    const std::vector<std::string> expected = {"getBufferStringFromMarker", "getMarkerPos", "setMarkerPos:9",
+                                               "getBufferStringFromMarker", "getMarkerPos", "setMarkerPos:19"};
+    EXPECT_EQ(in.calls, expected);
+}
+
+struct Refusal {
+    const char* why;
+    std::string text;
+    long marker;
+    const char* tag;
+};
+
+const Refusal refusals[] = {
+    {"another element", "<w>5</w>\n", 0, "v"},
+    {"a tag that only starts alike", "<vv>5</vv>\n", 0, "v"},
+    {"attributes", "<v Name=\"n\">5</v>\n", 0, "v"},
+    {"text before the element", "\n<v>5</v>\n", 0, "v"},
+    {"no line feed after the closing tag", "<v>5</v>", 0, "v"},
+    {"no closing tag", "<v>5", 0, "v"},
+    {"an opening tag cut short", "<v", 0, "v"},
+    {"the closing text inside the opening tag", "<x></x></x>\n", 0, "x></x"},
+    {"a closing text behind a NUL byte", std::string("<v>5\0</v>\n", 10), 0, "v"},
+    {"the marker at the end", "<v>5</v>\n", 9, "v"},
+    {"the marker past an element", "<v>5</v>\n<w>6</w>\n", 9, "v"},
+    {"empty content", "", 0, "v"},
+};
+
+TEST(Refusals, LeaveTheMarkerAndTheDestinationUntouched) {
+    auto fx = makeFormatter();
+    for (const Refusal& r : refusals) {
+        ZELTBuffer in;
+        load(in, r.text);
+        in.setMarkerPos(r.marker);
+        int number = 77;
+        std::string value = "untouched";
+        EXPECT_FALSE(fx->deserializeInt32_t(r.tag, in, number)) << r.why;
+        EXPECT_FALSE(fx->deserializeString(r.tag, in, value)) << r.why;
+        EXPECT_EQ(number, 77) << r.why;
+        EXPECT_EQ(value, "untouched") << r.why;
+        EXPECT_EQ(in.getMarkerPos(), r.marker) << r.why;
+    }
+}
+
+TEST(Refusals, BufferWithoutAnArea) {
+    auto fx = makeFormatter();
+    ZELTBuffer in;
+    long number = 3;
+    EXPECT_FALSE(fx->deserializeInt64_t("v", in, number));
+    EXPECT_EQ(number, 3);
+    EXPECT_FALSE(fx->deserializeInt64_t(nullptr, in, number));
+}
+
+} // namespace

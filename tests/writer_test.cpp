@@ -1,1 +1,193 @@
+#include <climits>
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
+
+#include "ZELTFxXMLImpl.h"
+#include "array_allocations.h"
+#include "test_support.h"
+
+using ZELT::ZELTBuffer;
+using zelt_test::ArrayAllocations;
+using zelt_test::contentOf;
+using zelt_test::makeFormatter;
+
+namespace {
+
+template <typename S>
+class ScalarWriter : public testing::Test {};
+TYPED_TEST_SUITE(ScalarWriter, zelt_test::AllScalars, );
+
+// The decimal text of the value as its type extends it: unary plus promotes
+// the character types to int, so char is sign-extended and unsigned char not.
+TYPED_TEST(ScalarWriter, WritesOneElementInDecimal) {
+    auto fx = makeFormatter();
+    for (const auto value : zelt_test::interestingValues<typename TypeParam::Value>()) {
+        ZELTBuffer out;
+        ASSERT_TRUE(TypeParam::write(*fx, value, "field", out));
+        EXPECT_EQ(contentOf(out), "<field>" + std::to_string(+value) + "</field>\n");
+    }
+}
+
+TYPED_TEST(ScalarWriter, HandsTheElementOverInOneAppend) {
+    auto fx = makeFormatter();
+    zelt_test::RecordingBuffer out;
+    ASSERT_TRUE(TypeParam::write(*fx, typename TypeParam::Value(1), "a|b", out));
+    EXPECT_EQ(out.calls, std::vector<std::string>{"appendString:<a|b>1</a|b>\n"});
+}
+
+TEST(ScalarWriter, ExactTexts) {
+    auto fx = makeFormatter();
+    const char allBits = static_cast<char>(0xFF);
+    const unsigned char allBitsUnsigned = 0xFF;
+    ZELTBuffer out;
+    const auto text = [&out](bool written) {
+        std::string s = contentOf(out);
+        out.clearBufferString();
+        return written ? s : std::string("refused");
+    };
+    EXPECT_EQ(text(fx->serializeInt32_t(42, "count", out)), "<count>42</count>\n");
+    EXPECT_EQ(text(fx->serializeBool(true, "ok", out)), "<ok>1</ok>\n");
+    EXPECT_EQ(text(fx->serializeBool(false, "ok", out)), "<ok>0</ok>\n");
+    EXPECT_EQ(text(fx->serializeChar(allBits, "c", out)), "<c>-1</c>\n");
+    EXPECT_EQ(text(fx->serializeUChar(allBitsUnsigned, "c", out)), "<c>255</c>\n");
+    EXPECT_EQ(text(fx->serializeUInt8_t(allBitsUnsigned, "c", out)), "<c>255</c>\n");
+    EXPECT_EQ(text(fx->serializeInt64_t(LONG_MIN, "min", out)), "<min>-9223372036854775808</min>\n");
+    EXPECT_EQ(text(fx->serializeUInt64_t(ULONG_MAX, "max", out)), "<max>18446744073709551615</max>\n");
+    EXPECT_EQ(text(fx->serializeInt16_t(-5, "", out)), "<>-5</>\n");
+}
+
+TEST(ScalarWriter, GrowsTheConversionBufferForAVeryLongName) {
+    auto fx = makeFormatter();
+    const std::string name(100000, 'n');
+    ZELTBuffer out;
+    ASSERT_TRUE(fx->serializeUInt16_t(7, name.c_str(), out));
+    EXPECT_EQ(contentOf(out), "<" + name + ">7</" + name + ">\n");
+}
+
+struct StringCase {
+    const char* nameSpec;
+    const char* value;
+    const char* expected;
+};
+
+const StringCase stringCases[] = {
+    {"item|first|2", "abc", "<item Name=\"first\" Idx=\"2\">abc</item>\n"},
+    {"item|first", "abc", "<item Name=\"first\">abc</item>\n"},
+    {"item", "abc", "<item>abc</item>\n"},
+    {"item||2", "abc", "<item Name=\"2\">abc</item>\n"},
+    {"a|b|x|d", "v", "<a Name=\"b\" Idx=\"x\">v</a>\n"},
+    {"|a", "v", "<a>v</a>\n"},
+    {"a||x", "v", "<a Name=\"x\">v</a>\n"},
+    {"||a||b||", "v", "<a Name=\"b\">v</a>\n"},
+    {"", "v", "<>v</>\n"},
+    {"|||", "v", "<>v</>\n"},
+    {"item", "", "<item></item>\n"},
+    {"raw", "<&\"\n</raw>", "<raw><&\"\n</raw></raw>\n"},
+};
+
+TEST(StringWriter, WritesTheFormTheNameSpecificationSelects) {
+    auto fx = makeFormatter();
+    for (const StringCase& c : stringCases) {
+        ZELTBuffer out;
+        EXPECT_TRUE(fx->serializeString(c.value, c.nameSpec, out)) << c.nameSpec;
+        EXPECT_EQ(contentOf(out), c.expected) << c.nameSpec;
+    }
+}
+
+TEST(StringWriter, NamesDoNotCarryOverToTheNextElement) {
+    auto fx = makeFormatter();
+    ZELTBuffer out;
+    fx->serializeString("1", "a|b|c", out);
+    fx->serializeString("2", "d", out);
+    const char* data = "3";
+    fx->serializeBuffer(data, 1, "e", 0, out);
+    EXPECT_EQ(contentOf(out), "<a Name=\"b\" Idx=\"c\">1</a>\n<d>2</d>\n<e>3</e>\n");
+}
+
+TEST(StringWriter, EnlargesTheConversionBufferFromItsThreshold) {
+    struct Case {
+        size_t length;
+        std::vector<size_t> allocations;
+    };
+    const Case cases[] = {{52429, {}}, {52430, {65537}}, {60000, {75000}}};
+    for (const Case& c : cases) {
+        auto fx = makeFormatter();
+        const std::string value(c.length, 'v');
+        ZELTBuffer out;
+        out.setBufReserveSize(100000); // so that only the formatter allocates below
+        ArrayAllocations allocations;
+        ASSERT_TRUE(fx->serializeString(value.c_str(), "tag|name|idx", out));
+        EXPECT_EQ(allocations.sizes(), c.allocations) << c.length;
+        EXPECT_EQ(contentOf(out), "<tag Name=\"name\" Idx=\"idx\">" + value + "</tag>\n");
+    }
+}
+
+TEST(BufferWriter, WritesRawBytesBetweenTheTags) {
+    auto fx = makeFormatter();
+    zelt_test::RecordingBuffer out;
+    const char* data = "a\0<\n";
+    ASSERT_TRUE(fx->serializeBuffer(data, 4, "blob|n|1", 99, out));
+    const char expected[] = "<blob Name=\"n\" Idx=\"1\">a\0<\n</blob>\n";
+    EXPECT_EQ(contentOf(out), std::string(expected, sizeof expected - 1));
+    const std::vector<std::string> calls = {"appendString:<blob Name=\"n\" Idx=\"1\">",
+                                            std::string("appendBufferString:a\0<\n", 23), "appendString:</blob>\n"};
+    EXPECT_EQ(out.calls, calls);
+    EXPECT_EQ(data, std::string("a"));
+}
+
+TEST(BufferWriter, AnEmptyBlockFromANullPointer) {
+    auto fx = makeFormatter();
+    ZELTBuffer out;
+    const char* data = nullptr;
+    EXPECT_TRUE(fx->serializeBuffer(data, 0, "empty", 0, out));
+    EXPECT_EQ(contentOf(out), "<empty></empty>\n");
+}
+
+// Writes that must be refused whole: not even an opening tag may reach the buffer.
+TEST(Refusals, AppendNothing) {
+    auto fx = makeFormatter();
+    const std::string longest = std::string(1023, 'a');
+    const std::string tag255(255, 't');
+    const std::string name127(127, 'n');
+    const std::string idx31(31, 'i');
+    struct Case {
+        std::string nameSpec;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {longest, false},                                    // one part too long for the tag
+        {tag255 + "|" + name127 + "|" + idx31, true},        // every part at its limit
+        {std::string(256, 't'), false},                      // tag over its limit
+        {"t|" + std::string(128, 'n'), false},               // Name over its limit
+        {"t|n|" + std::string(32, 'i'), false},              // Idx over its limit
+        {"t" + std::string(1021, '|') + "n", true},          // 1,023 bytes in all
+        {"t" + std::string(1022, '|') + "n", false},         // 1,024 bytes in all
+        {"t|n|i|" + std::string(200, 'x'), true},            // parts after the third are not looked at
+    };
+    for (const Case& c : cases) {
+        zelt_test::RecordingBuffer out;
+        const char* data = "xy";
+        EXPECT_EQ(fx->serializeString("v", c.nameSpec.c_str(), out), c.accepted) << c.nameSpec.size();
+        EXPECT_EQ(fx->serializeBuffer(data, 2, c.nameSpec.c_str(), 0, out), c.accepted) << c.nameSpec.size();
+        EXPECT_EQ(out.calls.empty(), !c.accepted) << c.nameSpec.size();
+    }
+
+    zelt_test::RecordingBuffer out;
+    const char* data = nullptr;
+    const char* valid = "xy";
+    EXPECT_FALSE(fx->serializeBuffer(valid, -1, "blob", 0, out));
+    EXPECT_FALSE(fx->serializeBuffer(data, 2, "blob", 0, out));
+    EXPECT_FALSE(fx->serializeString(nullptr, "blob", out));
+    EXPECT_FALSE(fx->serializeString("v", nullptr, out));
+    EXPECT_FALSE(fx->serializeInt32_t(1, nullptr, out));
+    EXPECT_TRUE(out.calls.empty());
+
+    // A refusal leaves no stale names behind.
+    EXPECT_TRUE(fx->serializeString("v", "plain", out));
+    EXPECT_EQ(contentOf(out), "<plain>v</plain>\n");
+}
+
+} // namespace

@@ -1,0 +1,44 @@
+# Install rules: the library with its SONAME links, the public headers under
+# include/zelt, a CMake package (zelt::zelt) and a pkg-config file.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(zelt_cmake_dir "${CMAKE_INSTALL_LIBDIR}/cmake/zelt")
+
+# zelt_warnings is linked privately, and a shared library's private links do
+# not reach its export set, so only zelt itself is exported.
+install(TARGETS zelt EXPORT zeltTargets) # to CMAKE_INSTALL_LIBDIR
+install(FILES
+    "${PROJECT_SOURCE_DIR}/buffer/ZELTBufferIn.h"
+    "${PROJECT_SOURCE_DIR}/buffer/ZELTBuffer.h"
+    "${PROJECT_SOURCE_DIR}/formatter/ZELTFx.h"
+    "${PROJECT_SOURCE_DIR}/formatter/ZELTFxXMLImpl.h"
+  DESTINATION include/zelt) # the target's INSTALL_INTERFACE include directory
+
+install(EXPORT zeltTargets NAMESPACE zelt:: DESTINATION "${zelt_cmake_dir}")
+configure_package_config_file("${CMAKE_CURRENT_LIST_DIR}/zeltConfig.cmake.in"
+  "${PROJECT_BINARY_DIR}/zeltConfig.cmake"
+  INSTALL_DESTINATION "${zelt_cmake_dir}")
+# A new major version may break the interface; minor versions only add to it.
+write_basic_package_version_file("${PROJECT_BINARY_DIR}/zeltConfigVersion.cmake"
+  COMPATIBILITY SameMajorVersion)
+install(FILES "${PROJECT_BINARY_DIR}/zeltConfig.cmake" "${PROJECT_BINARY_DIR}/zeltConfigVersion.cmake"
+  DESTINATION "${zelt_cmake_dir}")
+
+# zelt.pc names its prefix in full, and the prefix is only known at install
+# time (`cmake --install --prefix`, a package's /usr). So the template is filled
+# in twice: now with everything but the prefix, then by the install step.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  set(zelt_pc_LIBDIR "${CMAKE_INSTALL_LIBDIR}")
+else()
+  set(zelt_pc_LIBDIR "\${prefix}/${CMAKE_INSTALL_LIBDIR}")
+endif()
+set(zelt_pc_PREFIX "@CMAKE_INSTALL_PREFIX@")
+configure_file("${CMAKE_CURRENT_LIST_DIR}/zelt.pc.in" "${PROJECT_BINARY_DIR}/zelt.pc.in" @ONLY)
+install(CODE "configure_file(\"${PROJECT_BINARY_DIR}/zelt.pc.in\" \"${PROJECT_BINARY_DIR}/zelt.pc\" @ONLY)")
+install(FILES "${PROJECT_BINARY_DIR}/zelt.pc" DESTINATION "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
+
+# Packaging belongs to a top-level build; a parent project has its own CPack setup.
+if(ZELT_TOP_LEVEL)
+  include("${CMAKE_CURRENT_LIST_DIR}/zeltPackage.cmake")
+endif()
