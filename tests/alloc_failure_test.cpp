@@ -48,6 +48,10 @@ void* allocate(std::size_t size, bool nothrow) noexcept {
     return failThisAllocation(nothrow) ? nullptr : std::malloc(size == 0 ? 1 : size);
 }
 
+// Out of line: g++ would otherwise see operator new's result reach free() in
+// the inlined operator delete and report a mismatch that is none here.
+[[gnu::noinline]] void release(void* memory) noexcept { std::free(memory); }
+
 // What one run with a failing allocation did.
 struct Outcome {
     bool failed = false;  // the armed allocation was reached and failed
@@ -475,9 +479,9 @@ void* operator new(std::size_t size) {
 void* operator new[](std::size_t size) { return ::operator new(size); }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size, true); }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size, true); }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete(void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
-void operator delete[](void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
+void operator delete(void* memory) noexcept { release(memory); }
+void operator delete[](void* memory) noexcept { release(memory); }
+void operator delete(void* memory, std::size_t) noexcept { release(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { release(memory); }
+void operator delete(void* memory, const std::nothrow_t&) noexcept { release(memory); }
+void operator delete[](void* memory, const std::nothrow_t&) noexcept { release(memory); }
