@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <new>
+#include <string>
 #include <type_traits>
 
 namespace ZELT {
@@ -73,6 +75,18 @@ const char* findClosingText(const char* text, const char* closing, size_t closin
         }
     }
     return nullptr;
+}
+
+// Whether @p data lies in @p out's area, which appending to @p out may move.
+bool liesIn(const char* data, const ZELTBuffer& out) {
+    const char* const area = out.getBufferString();
+    if (area == nullptr) {
+        return false;
+    }
+    // Compared as addresses: the pointers may belong to unrelated objects.
+    const auto at = reinterpret_cast<std::uintptr_t>(data);
+    const auto begin = reinterpret_cast<std::uintptr_t>(area);
+    return at >= begin && at - begin < static_cast<std::uintptr_t>(out.getBufReserveSize());
 }
 
 bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
@@ -150,6 +164,14 @@ const long& ZELTFxXMLImpl::getFlags() const { return flags; }
 
 bool ZELTFxXMLImpl::serializeBuffer(const char*& data, const long& length, const char* nameSpec,
                                     const long& /*unused*/, ZELTBuffer& out) {
+    // Bytes taken from the output buffer itself are copied first: appending
+    // the opening tag may move its area and leave @p data dangling.
+    std::string ownBytes;
+    const char* bytes = data;
+    if (length > 0 && data != nullptr && liesIn(data, out)) {
+        ownBytes.assign(data, static_cast<size_t>(length));
+        bytes = ownBytes.data();
+    }
     const bool valid = length >= 0 && (data != nullptr || length == 0) && splitNames(nameSpec);
     const size_t tagLength = std::strlen(tagName);
     const long opening = openingTagLength(tagLength, attrName, attrIdx);
@@ -159,7 +181,7 @@ bool ZELTFxXMLImpl::serializeBuffer(const char*& data, const long& length, const
     }
     *putOpeningTag(convBuffer, tagName, tagLength, attrName, attrIdx) = '\0';
     bool appended = out.appendString(convBuffer);
-    appended = out.appendBufferString(data, length) && appended;
+    appended = out.appendBufferString(bytes, length) && appended;
     *putClosingText(convBuffer, tagName, tagLength) = '\0';
     appended = out.appendString(convBuffer) && appended;
     resetNames();
