@@ -163,10 +163,17 @@ private:
                });
     }
 
+    // Raw bytes from the input, or now and then a piece of the output
+    // written so far, which the writer must copy before the buffer moves.
     void writeRawBlock() {
         const std::string spec = consumeName(1100);
-        const std::string bytes = input.ConsumeRandomLengthString(128);
+        std::string bytes = input.ConsumeRandomLengthString(128);
         const char* data = bytes.empty() && input.ConsumeBool() ? nullptr : bytes.data();
+        if (!expected.empty() && input.ConsumeIntegralInRange(0, 3) == 0) {
+            const size_t offset = input.ConsumeIntegralInRange<size_t>(0, expected.size() - 1);
+            bytes = expected.substr(offset, input.ConsumeIntegralInRange<size_t>(0, expected.size() - offset));
+            data = out.getBufferString() + offset;
+        }
         const auto length = static_cast<long>(bytes.size());
         const zelt_fuzz::NameSpec names = zelt_fuzz::splitNameSpec(spec);
         ZELT_FUZZ_CHECK(fx->serializeBuffer(data, length, spec.c_str(), 0, out) == names.valid);

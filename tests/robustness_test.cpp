@@ -1,7 +1,8 @@
 // Corners that the main suites leave out: buffers without an area, empty
 // content in place, capacity raised within memory set aside by appends, a
-// derived buffer that fails or refuses, formatters without a conversion
-// buffer, and the exact set of blanks the number readers skip.
+// derived buffer that fails or refuses, raw bytes taken from the output
+// buffer itself, formatters without a conversion buffer, and the exact set of
+// blanks the number readers skip.
 
 #include <cstdlib>
 #include <new>
@@ -119,6 +120,18 @@ TEST(FormatterCorners, WritersReportABufferThatRefuses) {
     out.refuseBytes = true;
     fx->serializeBuffer(data, 3, "blob", 0, out);
     EXPECT_EQ(contentOf(out), "<blob></blob>\n");
+}
+
+// Appending the opening tag moves a full buffer's area; bytes taken from
+// that area must still arrive as they were.
+TEST(FormatterCorners, RawBlockMayTakeItsBytesFromTheOutputBuffer) {
+    auto fx = makeFormatter();
+    ZELTBuffer out;
+    out.setString("0123456789abcdef");
+    out.setBufReserveSize(0);
+    const char* data = out.getBufferString() + 4;
+    ASSERT_TRUE(fx->serializeBuffer(data, 10, "copy", 0, out));
+    EXPECT_EQ(contentOf(out), "0123456789abcdef<copy>456789abcd</copy>\n");
 }
 
 TEST(FormatterCorners, AssignedFormatterWithoutConversionBufferStaysWithout) {
