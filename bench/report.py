@@ -130,6 +130,24 @@ def main():
     identical = all(median(runs, f"Document/write/zelt/{s}", "same_as_limit") == 1 for s in SIZES)
     target("zelt's text byte-identical to the limit's (checked before every zelt write run)", "identical at every N" if identical else "differs (runs failed)", identical)
 
+    lines += [
+        "",
+        "## Notes on method",
+        "",
+        "- The limit writes into its own doubling buffer, as zelt must: neither knows the final size "
+        "in advance. Its time per record grows with N because every doubling of a large area takes "
+        "fresh pages from the system (page faults show as CPU time); zelt pays the same, so the ratio "
+        "to the limit shrinks as N grows.",
+        "- The limit reads with glibc's memmem, as specified; memmem is generic C and is most of the "
+        "limit's read time here, so the read ratios say little about zelt's own overhead.",
+        "- zelt and the limit grow their areas by doubling with a copy: while copying, the old and "
+        "the new area are held together, up to three times the content at that moment. The peak "
+        "relative to the output therefore depends on where N puts the final size between two powers "
+        "of two.",
+        "- Peak heap, not resident memory: this machine's kernel does not report resident set sizes "
+        "that follow the pages a process touches, so ru_maxrss could not be used.",
+    ]
+
     lines += ["", "## One element at a time (zelt)", "",
               "A batch of 1,024 values, spread over every digit count (strings: 8 to 40 letters), written "
               "to a buffer that keeps its capacity, or read back and checked.", "",
