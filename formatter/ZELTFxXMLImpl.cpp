@@ -374,32 +374,32 @@ void ZELTFxXMLImpl::resetNames() {
 
 bool ZELTFxXMLImpl::splitNames(const char* nameSpec) {
     resetNames();
-    if (nameSpec == nullptr || strnlen(nameSpec, maximumNameSpecLength + 1) > maximumNameSpecLength) {
+    if (nameSpec == nullptr) {
         return false;
     }
-    struct Field {
-        char* text;
-        size_t capacity;
-    };
-    const Field fields[] = {{tagName, sizeof tagName}, {attrName, sizeof attrName}, {attrIdx, sizeof attrIdx}};
-    const char* parts[3] = {};
-    size_t lengths[3] = {};
-    // As strtok with "|" would split, but scanning a local position.
-    const char* at = nameSpec;
-    for (size_t part = 0; part < 3; ++part) {
-        at += std::strspn(at, "|");
-        if (*at == '\0') {
-            break;
-        }
-        parts[part] = at;
-        lengths[part] = std::strcspn(at, "|");
-        if (lengths[part] >= fields[part].capacity) {
+    char* const fields[] = {tagName, attrName, attrIdx};
+    const size_t capacities[] = {sizeof tagName, sizeof attrName, sizeof attrIdx};
+    // As strtok with "|" would split, in one pass with a local position: runs
+    // of separators count as one, parts after the third are only measured.
+    size_t part = 0;
+    size_t used = 0;
+    for (size_t at = 0; nameSpec[at] != '\0'; ++at) {
+        if (at == maximumNameSpecLength || (part < 3 && used + 1 == capacities[part] && nameSpec[at] != '|')) {
+            resetNames();
             return false;
         }
-        at += lengths[part];
+        if (part == 3) {
+            continue;
+        }
+        if (nameSpec[at] != '|') {
+            fields[part][used++] = nameSpec[at];
+        } else if (used > 0) {
+            fields[part++][used] = '\0';
+            used = 0;
+        }
     }
-    for (size_t part = 0; part < 3 && parts[part] != nullptr; ++part) {
-        *put(fields[part].text, parts[part], lengths[part]) = '\0';
+    if (part < 3) {
+        fields[part][used] = '\0';
     }
     return true;
 }
