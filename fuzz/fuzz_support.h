@@ -108,8 +108,8 @@ inline ElementAt elementAt(const std::string& unread, const std::string& tag) {
     return element;
 }
 
-// A name specification split as strtok with "|" would, with the length
-// limits; valid is false when the specification is refused.
+// A tag|Name|Idx text split as strtok with "|" would, with the length
+// limits; valid is false when the text is refused.
 struct NameSpec {
     bool valid = false;
     std::string tag;
@@ -117,36 +117,36 @@ struct NameSpec {
     std::string idx;
 };
 
-inline NameSpec splitNameSpec(const std::string& spec) {
+inline NameSpec splitNameSpec(const std::string& nameSpec) {
     NameSpec result;
-    if (spec.size() > 1023) {
+    if (nameSpec.size() > 1023) {
         return result;
     }
     std::string* const fields[] = {&result.tag, &result.name, &result.idx};
     const size_t limits[] = {255, 127, 31};
     size_t at = 0;
     for (size_t part = 0; part < 3; ++part) {
-        at = spec.find_first_not_of('|', at);
+        at = nameSpec.find_first_not_of('|', at);
         if (at == std::string::npos) {
             break;
         }
-        const size_t end = std::min(spec.find('|', at), spec.size());
+        const size_t end = std::min(nameSpec.find('|', at), nameSpec.size());
         if (end - at > limits[part]) {
             return NameSpec();
         }
-        *fields[part] = spec.substr(at, end - at);
+        *fields[part] = nameSpec.substr(at, end - at);
         at = end;
     }
     result.valid = true;
     return result;
 }
 
-inline std::string openingTag(const NameSpec& spec) {
-    std::string text = "<" + spec.tag;
-    if (!spec.name.empty()) {
-        text += " Name=\"" + spec.name + "\"";
-        if (!spec.idx.empty()) {
-            text += " Idx=\"" + spec.idx + "\"";
+inline std::string openingTag(const NameSpec& names) {
+    std::string text = "<" + names.tag;
+    if (!names.name.empty()) {
+        text += " Name=\"" + names.name + "\"";
+        if (!names.idx.empty()) {
+            text += " Idx=\"" + names.idx + "\"";
         }
     }
     return text + ">";

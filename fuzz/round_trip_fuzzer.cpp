@@ -1,8 +1,8 @@
 // Write a sequence of elements, then read them back in the same order.
 //
-// The input chooses each element's type, value, tag or name specification.
+// The input chooses each element's type, value, and tag or tag|Name|Idx text.
 // Writing must append exactly the text the reference rules in fuzz_support.h
-// compose (or refuse an unfit specification and append nothing). Reading
+// compose (or refuse an unfit tag|Name|Idx and append nothing). Reading
 // starts each element at its own offset: an element whose tag holds no "<",
 // ">" or "/" and whose string value holds no closing text of its own must read
 // back equal; a string with a Name attribute must be refused with marker and
@@ -99,7 +99,7 @@ private:
     static constexpr size_t maximumElements = 64;
     static constexpr size_t maximumText = 128 * 1024;
 
-    // A tag or name specification; NUL ends it as it ends a C string.
+    // A tag or tag|Name|Idx text; NUL ends it as it ends a C string.
     std::string consumeName(size_t maximumLength) {
         return input.ConsumeRandomLengthString(maximumLength).c_str();
     }
@@ -142,10 +142,10 @@ private:
     }
 
     void writeString() {
-        const std::string spec = consumeName(1100);
+        const std::string nameSpec = consumeName(1100);
         const std::string value = consumeValue();
-        const zelt_fuzz::NameSpec names = zelt_fuzz::splitNameSpec(spec);
-        ZELT_FUZZ_CHECK(fx->serializeString(value.c_str(), spec.c_str(), out) == names.valid);
+        const zelt_fuzz::NameSpec names = zelt_fuzz::splitNameSpec(nameSpec);
+        ZELT_FUZZ_CHECK(fx->serializeString(value.c_str(), nameSpec.c_str(), out) == names.valid);
         if (!names.valid) {
             return;
         }
@@ -166,7 +166,7 @@ private:
     // Raw bytes from the input, or now and then a piece of the output
     // written so far, which the writer must copy before the buffer moves.
     void writeRawBlock() {
-        const std::string spec = consumeName(1100);
+        const std::string nameSpec = consumeName(1100);
         std::string bytes = input.ConsumeRandomLengthString(128);
         const char* data = bytes.empty() && input.ConsumeBool() ? nullptr : bytes.data();
         if (!expected.empty() && input.ConsumeIntegralInRange(0, 3) == 0) {
@@ -175,8 +175,8 @@ private:
             data = out.getBufferString() + offset;
         }
         const auto length = static_cast<long>(bytes.size());
-        const zelt_fuzz::NameSpec names = zelt_fuzz::splitNameSpec(spec);
-        ZELT_FUZZ_CHECK(fx->serializeBuffer(data, length, spec.c_str(), 0, out) == names.valid);
+        const zelt_fuzz::NameSpec names = zelt_fuzz::splitNameSpec(nameSpec);
+        ZELT_FUZZ_CHECK(fx->serializeBuffer(data, length, nameSpec.c_str(), 0, out) == names.valid);
         if (!names.valid) {
             return;
         }

@@ -154,8 +154,8 @@ TEST(FormatterCorners, SplittingANameSpecificationLeavesNoTraceInLaterElements) 
     fx.setConvBuffer(unused, 0);
     const std::string tooLong(2000, 'x');
     ZELTBuffer out;
-    for (const char* spec : {"a|b|c", "|||", tooLong.c_str()}) {
-        fx.checkAndGetAttrIdxDetails(spec);
+    for (const char* nameSpec : {"a|b|c", "|||", tooLong.c_str()}) {
+        fx.checkAndGetAttrIdxDetails(nameSpec);
         fx.serializeInt32_t(1, "n", out);
         fx.serializeString("v", "s", out);
         fx.resetNames();
