@@ -335,12 +335,13 @@ bool ZELTFxXMLImpl::serializeString(const char* value, const char* nameSpec, ZEL
     const bool valid = value != nullptr && splitNames(nameSpec);
     const size_t valueLength = valid ? std::strlen(value) : 0;
     const size_t tagLength = std::strlen(tagName);
-    // The growth rule callers rely on; the second reserve only matters for
-    // elements that the first does not already cover.
+    // Grows to the value's length plus a quarter, the size callers rely on.
+    // With the name limits and the 64 KiB minimum that always holds the whole
+    // element; the element's own length is the floor all the same.
     const auto grownSize = static_cast<long>(valueLength + valueLength / 4);
     const long elementLength = openingTagLength(tagLength, attrName, attrIdx) +
                                static_cast<long>(valueLength) + closingTextLength(tagLength);
-    if (!valid || !reserveConvBuffer(grownSize) || !reserveConvBuffer(elementLength + 1)) {
+    if (!valid || !reserveConvBuffer(std::max(grownSize, elementLength + 1))) {
         resetNames();
         return false;
     }
