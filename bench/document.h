@@ -39,7 +39,7 @@ constexpr char flag[] = "flag";
 constexpr char level[] = "level";
 constexpr char text[] = "text";
 constexpr char label[] = "label";
-constexpr char labelSpec[] = "label|nm"; // zelt's name specification for the label
+constexpr char labelSpec[] = "label|nm"; // zelt's compound name (tag|Name) for the label
 constexpr char labelName[] = "nm";
 } // namespace tag
 

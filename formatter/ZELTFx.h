@@ -42,8 +42,8 @@ public:
     /// Writes the opening tag, @p length raw bytes of @p data (NUL bytes
     /// included) and the closing text. @p nameSpec is as for serializeString;
     /// the fourth argument is not read. Returns false, appending nothing, for a
-    /// negative length, a null @p data with a positive length, or a name
-    /// specification that does not fit. There is no reader for these elements.
+    /// negative length, a null @p data with a positive length, or a compound
+    /// name that does not fit. There is no reader for these elements.
     virtual bool serializeBuffer(const char*& data, const long& length, const char* nameSpec, const long& unused,
                                  ZELTBuffer& out) = 0;
     /// Writes `<name>1</name>` for true, `<name>0</name>` for false.
@@ -93,7 +93,7 @@ public:
     /// Writes @p value unchanged (no escaping) between the tags. @p nameSpec is
     /// `tag`, `tag|Name` or `tag|Name|Idx` and adds the Name and Idx
     /// attributes; empty parts are skipped and an Idx needs a Name. Returns
-    /// false, appending nothing, when the specification does not fit (1,023
+    /// false, appending nothing, when the compound name does not fit (1,023
     /// bytes in all; 255, 127 and 31 for its parts) or the conversion buffer
     /// cannot grow to hold the value.
     virtual bool serializeString(const char* value, const char* nameSpec, ZELTBuffer& out) = 0;

@@ -56,14 +56,14 @@ public:
 
     /// Splits "tag|Name|Idx" into the three name fields as strtok would with
     /// "|": empty parts are skipped, parts after the third ignored. A
-    /// specification over 1,023 bytes, or a part longer than 255 (tag), 127
+    /// compound name over 1,023 bytes, or a part longer than 255 (tag), 127
     /// (Name) or 31 (Idx) bytes, leaves all three empty.
     void checkAndGetAttrIdxDetails(const char* nameSpec);
     /// Empties the three name fields.
     void resetNames();
 
 private:
-    // Splits like checkAndGetAttrIdxDetails; false when the specification does not fit.
+    // Splits like checkAndGetAttrIdxDetails; false when the compound name does not fit.
     bool splitNames(const char* nameSpec);
     // Makes the conversion buffer hold at least @p size bytes; false when there
     // is none or a larger one cannot be had (the old one then stays).
