@@ -149,6 +149,7 @@ TEST(Capacity, ComputationsThatWouldOverflowThrowAndChangeNothing) {
     buffer.setString(ten.c_str());
     EXPECT_THROW(buffer.appendBufferString("x", LONG_MAX), std::bad_alloc);
     EXPECT_THROW(buffer.setBufferString("x", LONG_MAX), std::bad_alloc);
+    EXPECT_THROW(buffer.setBufReserveSize(LONG_MAX), std::bad_alloc); // no allocator can serve it
     EXPECT_EQ(contentOf(buffer), ten);
     EXPECT_EQ(buffer.getBufReserveSize(), 13);
 }

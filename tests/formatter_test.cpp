@@ -1,3 +1,4 @@
+#include <climits>
 #include <functional>
 #include <string>
 #include <vector>
@@ -60,6 +61,14 @@ TEST(ConvBuffer, LaterCallsReplaceItEvenWithASmallerOne) {
     fx->setConvBuffer(noBuffer, 0);
     EXPECT_EQ(allocations.sizes(), (std::vector<size_t>{75000, 65536}));
     EXPECT_TRUE(fx->serializeInt32_t(1, "after", out));
+}
+
+TEST(ConvBuffer, AFailedAllocationKeepsThePreviousOne) {
+    auto fx = makeFormatter();
+    fx->setConvBuffer(noBuffer, LONG_MAX);
+    ZELTBuffer out;
+    EXPECT_TRUE(fx->serializeInt32_t(1, "v", out));
+    EXPECT_EQ(contentOf(out), "<v>1</v>\n");
 }
 
 TEST(ConvBuffer, WithoutOneEveryOperationRefuses) {
