@@ -1,4 +1,4 @@
-// Allocation-failure sweep. Every operation that allocates runs again and
+// The binary with a replaced allocator. Its sweep: every operation that allocates runs again and
 // again with its first, second, third ... allocation failing, until it runs to
 // the end. After each failure the object must be exactly as it was before the
 // call, and it must still work; the sanitizer and valgrind runs check that
@@ -11,6 +11,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -25,14 +26,19 @@ struct Injector {
     long failAt = 0;          // number of the allocation to fail; 0: none
     long allocations = 0;     // since arming
     long nothrowAllocations = 0;
+    std::size_t nothrowSizes[8] = {}; // the first ones: conversion buffers
+
     bool failed = false;
     bool failedNothrow = false;
 };
 Injector injector;
 
-bool failThisAllocation(bool nothrow) {
+bool failThisAllocation(std::size_t size, bool nothrow) {
     ++injector.allocations;
     if (nothrow) {
+        if (injector.nothrowAllocations < 8) {
+            injector.nothrowSizes[injector.nothrowAllocations] = size;
+        }
         ++injector.nothrowAllocations;
     }
     if (injector.failAt == 0 || injector.allocations != injector.failAt) {
@@ -45,7 +51,7 @@ bool failThisAllocation(bool nothrow) {
 }
 
 void* allocate(std::size_t size, bool nothrow) noexcept {
-    return failThisAllocation(nothrow) ? nullptr : std::malloc(size == 0 ? 1 : size);
+    return failThisAllocation(size, nothrow) ? nullptr : std::malloc(size == 0 ? 1 : size);
 }
 
 // Out of line: g++ would otherwise see operator new's result reach free() in
@@ -244,6 +250,51 @@ std::unique_ptr<ZELTFx> formatterWith(long convBufferSize) {
     ZELTFx* created = nullptr;
     ZELTFx::instantiate(created, 0);
     return std::unique_ptr<ZELTFx>(created);
+}
+
+// The sizes of the conversion buffers @p operation allocates.
+template <typename Operation>
+std::vector<std::size_t> convBufferSizes(Operation operation) {
+    injector = Injector();
+    operation();
+    const auto count = static_cast<std::size_t>(std::min(injector.nothrowAllocations, 8L));
+    return {injector.nothrowSizes, injector.nothrowSizes + count};
+}
+
+using Sizes = std::vector<std::size_t>;
+
+TEST(ConvBufferSize, HasAMinimumOf64KiB) {
+    char* const unused = nullptr;
+    const std::pair<long, std::size_t> cases[] = {{0, 65536}, {100, 65536}, {65535, 65536}, {-5, 65536},
+                                                  {100000, 100000}};
+    for (const auto& [requested, expected] : cases) {
+        const std::unique_ptr<ZELTFx> fx = formatterWith(0);
+        EXPECT_EQ(convBufferSizes([&] { fx->setConvBuffer(unused, requested); }), Sizes{expected}) << requested;
+    }
+}
+
+TEST(ConvBufferSize, StringsEnlargeItToTheirLengthAndAQuarter) {
+    const std::pair<std::size_t, Sizes> cases[] = {{52429, {}}, {52430, {65537}}, {60000, {75000}}};
+    for (const auto& [length, expected] : cases) {
+        const std::unique_ptr<ZELTFx> fx = zelt_test::makeFormatter();
+        const std::string value(length, 'v');
+        ZELTBuffer out;
+        EXPECT_EQ(convBufferSizes([&] { fx->serializeString(value.c_str(), "tag|name|idx", out); }), expected);
+        EXPECT_EQ(zelt_test::contentOf(out), "<tag Name=\"name\" Idx=\"idx\">" + value + "</tag>\n");
+    }
+}
+
+TEST(ConvBufferSize, ALaterSetReplacesItEvenWithASmallerOne) {
+    const std::unique_ptr<ZELTFx> fx = zelt_test::makeFormatter();
+    const std::string value(60000, 'v');
+    ZELTBuffer out;
+    char* const unused = nullptr;
+    const Sizes sizes = convBufferSizes([&] {
+        fx->serializeString(value.c_str(), "big", out);
+        fx->setConvBuffer(unused, 0);
+    });
+    EXPECT_EQ(sizes, (Sizes{75000, 65536}));
+    EXPECT_TRUE(fx->serializeInt32_t(1, "after", out));
 }
 
 // Guards the sweep itself: a tool that replaces the allocator again (valgrind

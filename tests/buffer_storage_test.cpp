@@ -93,6 +93,9 @@ const CapacityCase capacityCases[] = {
     {"set 10; assign-empty", 1, 0},
     {"set 3; assign 10", 13, 10},       // sized from the content, not the source's capacity
     {"set 10; clear", 13, 0},
+    {"clear", 0, 0},                    // a buffer without an area stays without
+    {"set 10; set 0", 13, 0},           // empty content in place clears the whole area
+    {"append 3; reserve 40", 40, 3},    // capacity raised over memory set aside reads as zero
     {"set 10; teardown; teardown", 0, 0},
 };
 
@@ -383,6 +386,35 @@ TEST(Derived, DeletingThroughTheBaseRunsTheDerivedDestructor) {
     storage->setString(ten.c_str());
     delete storage;
     EXPECT_TRUE(destroyed);
+}
+
+// Copy assignment fills the target through the virtual setBufferString; an
+// override that stores the content and then fails must still leave the
+// target as it was, its new area released.
+class FailingAfterStore : public ZELTBufferIn {
+public:
+    bool fail = false;
+    bool setBufferString(const char* source, long length) override {
+        const bool stored = ZELTBufferIn::setBufferString(source, length);
+        if (fail) {
+            throw std::bad_alloc();
+        }
+        return stored;
+    }
+};
+
+TEST(Derived, AssignmentUndoesAnOverrideThatFailsAfterStoring) {
+    FailingAfterStore target;
+    target.setString("0123456789");
+    target.setMarkerPos(4);
+    const std::string before(target.getBufferString(), static_cast<size_t>(target.getBufReserveSize()));
+    ZELTBufferIn source;
+    source.setString("a longer source text");
+    target.fail = true;
+    EXPECT_THROW(static_cast<ZELTBufferIn&>(target) = source, std::bad_alloc);
+    EXPECT_EQ(std::string(target.getBufferString(), static_cast<size_t>(target.getBufReserveSize())), before);
+    EXPECT_EQ(target.getBufferSize(), 10);
+    EXPECT_EQ(target.getMarkerPos(), 4);
 }
 
 } // namespace

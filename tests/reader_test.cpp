@@ -147,6 +147,9 @@ TEST(Conversion, AgreesWithStrtolAndStrtoul) {
         "18446744073709551615", "18446744073709551616", "-18446744073709551615", "-18446744073709551616",
         "00000000000000000000000000000042", "+", "-", " ", "+-1", "1 2", "0x1F", "\n-0",
     };
+    for (int c = 1; c < 128; ++c) { // the blanks skipped must be exactly strtol's
+        texts.push_back(std::string(1, static_cast<char>(c)) + "5");
+    }
     std::mt19937 random(20261206);
     const std::string alphabet = " \t\n+-0123456789x>";
     for (int i = 0; i < 20000; ++i) {

@@ -6,11 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "ZELTFxXMLImpl.h"
-#include "array_allocations.h"
 #include "test_support.h"
 
 using ZELT::ZELTBuffer;
-using zelt_test::ArrayAllocations;
 using zelt_test::contentOf;
 using zelt_test::makeFormatter;
 
@@ -104,25 +102,12 @@ TEST(StringWriter, NamesDoNotCarryOverToTheNextElement) {
     fx->serializeString("2", "d", out);
     const char* data = "3";
     fx->serializeBuffer(data, 1, "e", 0, out);
-    EXPECT_EQ(contentOf(out), "<a Name=\"b\" Idx=\"c\">1</a>\n<d>2</d>\n<e>3</e>\n");
-}
-
-TEST(StringWriter, EnlargesTheConversionBufferFromItsThreshold) {
-    struct Case {
-        size_t length;
-        std::vector<size_t> allocations;
-    };
-    const Case cases[] = {{52429, {}}, {52430, {65537}}, {60000, {75000}}};
-    for (const Case& c : cases) {
-        auto fx = makeFormatter();
-        const std::string value(c.length, 'v');
-        ZELTBuffer out;
-        out.setBufReserveSize(100000); // so that only the formatter allocates below
-        ArrayAllocations allocations;
-        ASSERT_TRUE(fx->serializeString(value.c_str(), "tag|name|idx", out));
-        EXPECT_EQ(allocations.sizes(), c.allocations) << c.length;
-        EXPECT_EQ(contentOf(out), "<tag Name=\"name\" Idx=\"idx\">" + value + "</tag>\n");
-    }
+    // Nor does a split made directly, whatever its outcome.
+    auto& xml = dynamic_cast<ZELT::ZELTFxXMLImpl&>(*fx);
+    xml.checkAndGetAttrIdxDetails("f|g|h");
+    xml.checkAndGetAttrIdxDetails(std::string(2000, 'x').c_str());
+    fx->serializeString("4", "i", out);
+    EXPECT_EQ(contentOf(out), "<a Name=\"b\" Idx=\"c\">1</a>\n<d>2</d>\n<e>3</e>\n<i>4</i>\n");
 }
 
 TEST(BufferWriter, WritesRawBytesBetweenTheTags) {
@@ -188,6 +173,49 @@ TEST(Refusals, AppendNothing) {
     // A refusal leaves no stale names behind.
     EXPECT_TRUE(fx->serializeString("v", "plain", out));
     EXPECT_EQ(contentOf(out), "<plain>v</plain>\n");
+}
+
+// A handle that refuses one kind of append, as a derived class may.
+class RefusingBuffer : public ZELTBuffer {
+public:
+    bool refuseText = false;
+    bool refuseBytes = false;
+    bool appendString(const char* text) override { return !refuseText && ZELTBuffer::appendString(text); }
+    bool appendBufferString(const char* source, long length) override {
+        return !refuseBytes && ZELTBuffer::appendBufferString(source, length);
+    }
+};
+
+TEST(Refusals, WritersReportABufferThatRefuses) {
+    auto fx = makeFormatter();
+    const char* data = "raw";
+    for (const bool refuseText : {false, true}) {
+        SCOPED_TRACE(refuseText ? "appendString refuses" : "appendBufferString refuses");
+        RefusingBuffer out;
+        out.refuseText = refuseText;
+        out.refuseBytes = !refuseText;
+        EXPECT_FALSE(fx->serializeBuffer(data, 3, "blob", 0, out));
+        EXPECT_EQ(fx->serializeString("v", "s", out), !refuseText);
+        EXPECT_EQ(fx->serializeInt32_t(1, "n", out), !refuseText);
+    }
+    // The closing text still follows refused bytes, so the next element
+    // starts on a line of its own.
+    RefusingBuffer out;
+    out.refuseBytes = true;
+    fx->serializeBuffer(data, 3, "blob", 0, out);
+    EXPECT_EQ(contentOf(out), "<blob></blob>\n");
+}
+
+// Appending the opening tag moves a full buffer's area; bytes taken from
+// that area must still arrive as they were.
+TEST(BufferWriter, MayTakeItsBytesFromTheOutputBuffer) {
+    auto fx = makeFormatter();
+    ZELTBuffer out;
+    out.setString("0123456789abcdef");
+    out.setBufReserveSize(0);
+    const char* data = out.getBufferString() + 4;
+    ASSERT_TRUE(fx->serializeBuffer(data, 10, "copy", 0, out));
+    EXPECT_EQ(contentOf(out), "0123456789abcdef<copy>456789abcd</copy>\n");
 }
 
 } // namespace
