@@ -267,19 +267,19 @@ TEST(ConvBufferSize, HasAMinimumOf64KiB) {
     char* const unused = nullptr;
     const std::pair<long, std::size_t> cases[] = {{0, 65536}, {100, 65536}, {65535, 65536}, {-5, 65536},
                                                   {100000, 100000}};
-    for (const auto& [requested, expected] : cases) {
+    for (const auto& c : cases) { // requested size, size allocated
         const std::unique_ptr<ZELTFx> fx = formatterWith(0);
-        EXPECT_EQ(convBufferSizes([&] { fx->setConvBuffer(unused, requested); }), Sizes{expected}) << requested;
+        EXPECT_EQ(convBufferSizes([&] { fx->setConvBuffer(unused, c.first); }), Sizes{c.second}) << c.first;
     }
 }
 
 TEST(ConvBufferSize, StringsEnlargeItToTheirLengthAndAQuarter) {
     const std::pair<std::size_t, Sizes> cases[] = {{52429, {}}, {52430, {65537}}, {60000, {75000}}};
-    for (const auto& [length, expected] : cases) {
+    for (const auto& c : cases) { // value length, sizes allocated
         const std::unique_ptr<ZELTFx> fx = zelt_test::makeFormatter();
-        const std::string value(length, 'v');
+        const std::string value(c.first, 'v');
         ZELTBuffer out;
-        EXPECT_EQ(convBufferSizes([&] { fx->serializeString(value.c_str(), "tag|name|idx", out); }), expected);
+        EXPECT_EQ(convBufferSizes([&] { fx->serializeString(value.c_str(), "tag|name|idx", out); }), c.second);
         EXPECT_EQ(zelt_test::contentOf(out), "<tag Name=\"name\" Idx=\"idx\">" + value + "</tag>\n");
     }
 }
