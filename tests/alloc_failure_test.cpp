@@ -5,6 +5,7 @@
 // nothing leaks on the way.
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -329,6 +330,16 @@ TEST(AllocationFailure, HandleOperationsLeaveTheBufferAsItWas) {
                          },
                          [](ZELTBuffer& target, ZELTBuffer& source) { target = source; }});
     sweepBufferCases("ZELTBuffer ", cases);
+}
+
+// Here, unlike under valgrind's or ASan's own operator new, an allocation
+// that fails throws, so a request no allocator can serve is tried for real.
+TEST(AllocationFailure, UnservableReserveThrowsAndChangesNothing) {
+    ZELTBufferIn buffer;
+    tightWithMarker(buffer);
+    const BufferState before = stateOf(buffer);
+    EXPECT_THROW(buffer.setBufReserveSize(LONG_MAX), std::bad_alloc);
+    expectSameState(stateOf(buffer), before, "buffer");
 }
 
 TEST(AllocationFailure, ConstructionReleasesWhatItTook) {

@@ -12,18 +12,6 @@
 
 namespace zelt_test {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool underAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool underAddressSanitizer = true;
-#else
-constexpr bool underAddressSanitizer = false;
-#endif
-#else
-constexpr bool underAddressSanitizer = false;
-#endif
-
 // The whole content, NUL bytes included.
 inline std::string contentOf(const ZELT::ZELTBuffer& buffer) {
     const char* const text = buffer.getBufferString();
