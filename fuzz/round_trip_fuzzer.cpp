@@ -1,6 +1,8 @@
 // Write a sequence of elements, then read them back in the same order.
 //
 // The input chooses each element's type, value, and tag or tag|Name|Idx text.
+// Scalar tags and string and raw-block values are lengthened by a scale byte
+// (fuzz_support.h), so that texts past the conversion buffer's 64 KiB occur.
 // Writing must append exactly the text the reference rules in fuzz_support.h
 // compose (or refuse an unfit tag|Name|Idx and append nothing). Reading
 // starts each element at its own offset: an element whose tag holds no "<",
@@ -11,6 +13,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -86,6 +89,8 @@ public:
         checkWritten();
     }
 
+    size_t longestTag = 0;
+
     void readAll() {
         ZELTBuffer in;
         ZELT_FUZZ_CHECK(in.setBufferString(out.getBufferString(), out.getBufferSize()));
@@ -97,18 +102,28 @@ public:
 
 private:
     static constexpr size_t maximumElements = 64;
-    static constexpr size_t maximumText = 128 * 1024;
+    static constexpr size_t maximumText = 320 * 1024;
 
     // A tag or tag|Name|Idx text; NUL ends it as it ends a C string.
     std::string consumeName(size_t maximumLength) {
         return input.ConsumeRandomLengthString(maximumLength).c_str();
     }
 
+    // @p seed lengthened by a scale byte, as far as @p copies of it (and some
+    // markup) still fit in what is left of maximumText.
+    std::string consumeLengthened(const std::string& seed, char filler, size_t copies) {
+        const size_t share = (maximumText - std::min(expected.size(), maximumText)) / copies;
+        const size_t room = share > seed.size() + 64 ? share - seed.size() - 64 : 0;
+        const size_t extra = zelt_fuzz::scaledExtra(input.ConsumeIntegral<uint8_t>());
+        return zelt_fuzz::lengthened(seed, std::min(extra, room), filler);
+    }
+
     template <typename Row>
     void writeScalar(Row /*row*/) {
         using T = typename Row::Type;
         using Wide = typename Row::WideType;
-        const std::string tag = consumeName(300);
+        const std::string tag = consumeLengthened(consumeName(300), 't', 2); // at both ends
+        longestTag = std::max(longestTag, tag.size());
         T value{};
         if constexpr (std::is_same_v<T, bool>) {
             value = input.ConsumeBool();
@@ -125,21 +140,9 @@ private:
         });
     }
 
-    // A short text, or now and then a short pattern repeated, so that values
-    // beyond the conversion buffer's initial size occur too.
-    std::string consumeValue() {
-        std::string value = consumeName(64);
-        if (input.ConsumeIntegralInRange(0, 7) == 0) {
-            const auto count = input.ConsumeIntegralInRange<size_t>(0, 20000);
-            const size_t budget = expected.size() < maximumText ? maximumText - expected.size() : 0;
-            std::string repeated;
-            for (size_t i = 0; i < count && repeated.size() + value.size() <= budget; ++i) {
-                repeated += value;
-            }
-            value = repeated;
-        }
-        return value;
-    }
+    // A short text, lengthened so that values beyond the conversion buffer's
+    // initial size occur too.
+    std::string consumeValue() { return consumeLengthened(consumeName(64), 'v', 1); }
 
     void writeString() {
         const std::string nameSpec = consumeName(1100);
@@ -167,7 +170,7 @@ private:
     // written so far, which the writer must copy before the buffer moves.
     void writeRawBlock() {
         const std::string nameSpec = consumeName(1100);
-        std::string bytes = input.ConsumeRandomLengthString(128);
+        std::string bytes = consumeLengthened(input.ConsumeRandomLengthString(128), '\0', 1);
         const char* data = bytes.empty() && input.ConsumeBool() ? nullptr : bytes.data();
         if (!expected.empty() && input.ConsumeIntegralInRange(0, 3) == 0) {
             const size_t offset = input.ConsumeIntegralInRange<size_t>(0, expected.size() - 1);
@@ -211,9 +214,9 @@ private:
         ZELT_FUZZ_CHECK(expected.compare(0, expected.size(), out.getBufferString(), expected.size()) == 0);
         ZELT_FUZZ_CHECK(out.getBufReserveSize() > size);
         const char* const tail = out.getBufferString() + size;
-        for (long i = 0; i < out.getBufReserveSize() - size; ++i) {
-            ZELT_FUZZ_CHECK(tail[i] == '\0');
-        }
+        const char* const areaEnd = out.getBufferString() + out.getBufReserveSize();
+        ZELT_FUZZ_CHECK(std::all_of(tail, areaEnd,
+                                    [](char c) { return c == '\0'; }));
     }
 
     FuzzedDataProvider& input;
@@ -230,5 +233,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RoundTrip roundTrip(provider);
     roundTrip.writeAll();
     roundTrip.readAll();
+    zelt_fuzz::LongTagStats::count(roundTrip.longestTag);
     return 0;
 }
