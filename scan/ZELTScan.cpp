@@ -296,11 +296,12 @@ ZELTReadError explainRead(const char* name, const ZELTBuffer& in) {
     // They search the text up to its first NUL, from the opening tag on, and
     // take the first closing text found.
     const void* const nul = std::memchr(unread.at, '\0', remaining);
-    const char* const limit = nul == nullptr ? unread.end : static_cast<const char*>(nul);
+    const size_t searched = nul == nullptr ? remaining : static_cast<size_t>(static_cast<const char*>(nul) - unread.at);
+    const char* const limit = unread.at + searched;
     const char* const closing = findClosingText(unread.at, limit, tag);
     if (closing == nullptr || closing < unread.at + tag.size() + 2) {
         std::string detail = noClosingText(tag);
-        if (nul != nullptr) {
+        if (limit < unread.end) {
             detail += " before the NUL byte at offset " + std::to_string(limit - unread.text);
         }
         return refusal(unread, ZELTReadError::noClosingText, detail);
