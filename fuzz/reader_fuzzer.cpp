@@ -10,7 +10,8 @@
 // the conversion buffer. After every reader call its result, the stored value
 // and the marker must match what the reference rules in fuzz_support.h say;
 // on false the marker and the destination are untouched. The sanitizers catch
-// any read outside the content.
+// any read outside the content. Where the string reader runs, the scanner
+// and the explanations are checked first (scan_checks.h).
 
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +20,7 @@
 
 #include "ZELTFxXMLImpl.h"
 #include "fuzz_support.h"
+#include "scan_checks.h"
 
 namespace {
 
@@ -74,6 +76,8 @@ void runScalarReader(Session& session, size_t row) {
 }
 
 void runStringReader(Session& session) {
+    zelt_fuzz::checkScanAt(session.hasConvBuffer ? &session.fx : nullptr, session.text, session.in.getMarkerPos(),
+                           session.tag);
     checkReader(
         session, std::string("untouched"),
         [&session](std::string& value) { return session.fx.deserializeString(session.tag.c_str(), session.in, value); },

@@ -8,8 +8,9 @@
 // starts each element at its own offset: an element whose tag holds no "<",
 // ">" or "/" and whose string value holds no closing text of its own must read
 // back equal; a string with a Name attribute must be refused with marker and
-// destination untouched; raw blocks, which have no reader, and the remaining
-// elements must keep the marker within the content.
+// destination untouched; raw blocks, which the typed readers do not read, and
+// the remaining elements must keep the marker within the content. Before each read, the
+// scanner must read the element as scan_checks.h says.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -23,6 +24,7 @@
 
 #include "ZELTFx.h"
 #include "fuzz_support.h"
+#include "scan_checks.h"
 
 namespace {
 
@@ -131,10 +133,11 @@ private:
             value = input.ConsumeIntegral<T>();
         }
         ZELT_FUZZ_CHECK((fx.get()->*Row::write)(value, tag.c_str(), out));
-        const std::string text =
-            zelt_fuzz::openingTag(tag) + std::to_string(static_cast<Wide>(value)) + zelt_fuzz::closingText(tag);
+        const std::string digits = std::to_string(static_cast<Wide>(value));
+        const std::string text = zelt_fuzz::openingTag(tag) + digits + zelt_fuzz::closingText(tag);
         const Expect expect = isReadableTag(tag) ? Expect::equal : Expect::inBounds;
-        append(text, [tag, value, expect](ZELTFx& fx, ZELTBuffer& in, const Element& element) {
+        append(text, [tag, value, expect, digits](ZELTFx& fx, ZELTBuffer& in, const Element& element) {
+            zelt_fuzz::checkScanned(fx, in, element.offset, {true, tag, "", ""}, digits, false);
             checkRead(in, element, expect, value, static_cast<T>(0x5a),
                       [&](T& read) { return (fx.*Row::read)(tag.c_str(), in, read); });
         });
@@ -160,7 +163,9 @@ private:
             expect = Expect::equal;
         }
         append(zelt_fuzz::openingTag(names) + value + closing,
-               [tag = names.tag, value, expect](ZELTFx& fx, ZELTBuffer& in, const Element& element) {
+               [names, value, expect](ZELTFx& fx, ZELTBuffer& in, const Element& element) {
+                   zelt_fuzz::checkScanned(fx, in, element.offset, names, value, false);
+                   const std::string& tag = names.tag;
                    checkRead(in, element, expect, value, std::string("untouched"),
                              [&](std::string& read) { return fx.deserializeString(tag.c_str(), in, read); });
                });
@@ -183,10 +188,12 @@ private:
         if (!names.valid) {
             return;
         }
-        // No reader exists for raw blocks; reading one as a string must
-        // still stay within the content.
+        // scanBytes reads raw blocks; reading one as a string must still stay
+        // within the content.
         append(zelt_fuzz::openingTag(names) + bytes + zelt_fuzz::closingText(names.tag),
-               [tag = names.tag](ZELTFx& fx, ZELTBuffer& in, const Element& element) {
+               [names, bytes](ZELTFx& fx, ZELTBuffer& in, const Element& element) {
+                   zelt_fuzz::checkScanned(fx, in, element.offset, names, bytes, true);
+                   const std::string& tag = names.tag;
                    checkRead(in, element, Expect::inBounds, std::string(), std::string("untouched"),
                              [&](std::string& read) { return fx.deserializeString(tag.c_str(), in, read); });
                });
