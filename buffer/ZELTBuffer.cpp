@@ -2,12 +2,15 @@
 
 namespace ZELT {
 
+// The handle makes its storage object itself, so it is exactly a
+// ZELTBufferIn: the forwarding calls below need no virtual dispatch.
+
 ZELTBuffer::ZELTBuffer() : bufferIn(std::make_unique<ZELTBufferIn>()) { ZELTBuffer::initialize(); }
 
 ZELTBuffer::ZELTBuffer(const ZELTBuffer& /*other*/) : ZELTBuffer() {}
 
 ZELTBuffer& ZELTBuffer::operator=(const char* text) {
-    storage().setString(text);
+    storage().ZELTBufferIn::setString(text);
     return *this;
 }
 
@@ -23,7 +26,7 @@ ZELTBuffer& ZELTBuffer::operator=(const ZELTBuffer& other) {
     return *this;
 }
 
-bool ZELTBuffer::initialize() { return storage().initialize(); }
+bool ZELTBuffer::initialize() { return storage().ZELTBufferIn::initialize(); }
 
 void ZELTBuffer::tearDown() {
     if (bufferIn) {
@@ -32,34 +35,34 @@ void ZELTBuffer::tearDown() {
     }
 }
 
-long ZELTBuffer::getBufferSize() const { return bufferIn ? bufferIn->getBufferSize() : 0; }
+long ZELTBuffer::getBufferSize() const { return bufferIn ? bufferIn->ZELTBufferIn::getBufferSize() : 0; }
 
-long ZELTBuffer::getBufReserveSize() const { return bufferIn ? bufferIn->getBufReserveSize() : 0; }
+long ZELTBuffer::getBufReserveSize() const { return bufferIn ? bufferIn->ZELTBufferIn::getBufReserveSize() : 0; }
 
-bool ZELTBuffer::setBufReserveSize(long size) { return storage().setBufReserveSize(size); }
+bool ZELTBuffer::setBufReserveSize(long size) { return storage().ZELTBufferIn::setBufReserveSize(size); }
 
-char* ZELTBuffer::getBufferString() const { return bufferIn ? bufferIn->getBufferString() : nullptr; }
+char* ZELTBuffer::getBufferString() const { return bufferIn ? bufferIn->ZELTBufferIn::getBufferString() : nullptr; }
 
-void ZELTBuffer::clearBufferString() { storage().clearBufferString(); }
+void ZELTBuffer::clearBufferString() { storage().ZELTBufferIn::clearBufferString(); }
 
 bool ZELTBuffer::setBufferString(const char* source, long length) {
-    return storage().setBufferString(source, length);
+    return storage().ZELTBufferIn::setBufferString(source, length);
 }
 
-bool ZELTBuffer::setString(const char* text) { return storage().setString(text); }
+bool ZELTBuffer::setString(const char* text) { return storage().ZELTBufferIn::setString(text); }
 
 bool ZELTBuffer::appendBufferString(const char* source, long length) {
-    return storage().appendBufferString(source, length);
+    return storage().ZELTBufferIn::appendBufferString(source, length);
 }
 
-bool ZELTBuffer::appendString(const char* text) { return storage().appendString(text); }
+bool ZELTBuffer::appendString(const char* text) { return storage().ZELTBufferIn::appendString(text); }
 
-long ZELTBuffer::getMarkerPos() const { return bufferIn ? bufferIn->getMarkerPos() : 0; }
+long ZELTBuffer::getMarkerPos() const { return bufferIn ? bufferIn->ZELTBufferIn::getMarkerPos() : 0; }
 
-bool ZELTBuffer::setMarkerPos(long position) { return storage().setMarkerPos(position); }
+bool ZELTBuffer::setMarkerPos(long position) { return storage().ZELTBufferIn::setMarkerPos(position); }
 
 char* ZELTBuffer::getBufferStringFromMarker() const {
-    return bufferIn ? bufferIn->getBufferStringFromMarker() : nullptr;
+    return bufferIn ? bufferIn->ZELTBufferIn::getBufferStringFromMarker() : nullptr;
 }
 
 ZELTBuffer::~ZELTBuffer() { ZELTBuffer::tearDown(); }

@@ -158,19 +158,25 @@ bool ZELTBufferIn::appendBufferString(const char* source, long length) {
     }
     const long newSize = checkedAdd(bufferSize, length);
     const long needed = checkedAdd(newSize, 1);
-    if (bufReserveSize <= needed) {
-        const long capacity =
-            std::max(checkedAdd(checkedAdd(bufReserveSize, length), growthAllowance(length)), needed);
+    long capacity = bufReserveSize;
+    if (capacity <= needed) {
+        capacity = std::max(checkedAdd(checkedAdd(bufReserveSize, length), growthAllowance(length)), needed);
         if (allocatedSize < capacity) {
             replaceArea(geometricAllocation(capacity, allocatedSize), capacity, bufferString, bufferSize, source,
                         length);
             bufferSize = newSize;
             return true;
         }
-        exposeCapacity(capacity);
     }
     if (length > 0) {
         std::memmove(bufferString + bufferSize, source, static_cast<size_t>(length));
+    }
+    if (capacity != bufReserveSize) {
+        // Raised within the memory already there: only what the new bytes do
+        // not cover needs zeroing (the old capacity's bytes already are zero).
+        const long zeroFrom = std::max(bufReserveSize, newSize);
+        std::memset(bufferString + zeroFrom, 0, static_cast<size_t>(capacity - zeroFrom));
+        bufReserveSize = capacity;
     }
     bufferSize = newSize;
     return true;

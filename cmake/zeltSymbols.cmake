@@ -8,5 +8,8 @@
 if(UNIX AND NOT APPLE)
   set(zelt_symbol_map "${CMAKE_CURRENT_LIST_DIR}/zelt.map")
   target_link_options(zelt PRIVATE "LINKER:--version-script=${zelt_symbol_map}")
+  # Calls from one source of the library to another bind inside it too, with
+  # no PLT hop (-fno-semantic-interposition does the same within a source).
+  target_link_options(zelt PRIVATE "LINKER:-Bsymbolic-functions")
   set_property(TARGET zelt APPEND PROPERTY LINK_DEPENDS "${zelt_symbol_map}")
 endif()

@@ -43,7 +43,7 @@ public:
     /// included) and the closing text. @p nameSpec is as for serializeString;
     /// the fourth argument is not read. Returns false, appending nothing, for a
     /// negative length, a null @p data with a positive length, or a compound
-    /// name that does not fit. There is no reader for these elements.
+    /// name that does not fit. scanBytes (ZELTScan.h) reads them back.
     virtual bool serializeBuffer(const char*& data, const long& length, const char* nameSpec, const long& unused,
                                  ZELTBuffer& out) = 0;
     /// Writes `<name>1</name>` for true, `<name>0</name>` for false.

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <typeinfo>
 
 namespace ZELT {
 
@@ -20,21 +21,85 @@ constexpr size_t maximumNameSpecLength = 1023;
 // Longest decimal text of a 64-bit number: "-9223372036854775808".
 constexpr size_t maximumDigits = 20;
 
-// One text the formatter composes in its conversion buffer: an opening tag
-// with its attributes, a value and a closing text, each part optional. Its
-// size and its bytes both come from forEachPart, so the room reserved for a
-// text and what is written into it cannot disagree.
-struct ElementText {
+// Copying and comparing tags of a few bytes is much of what an element costs,
+// and a call into the C library for each costs more than the bytes (a
+// quarter of a read, measured). Up to 16 bytes, two overlapping word moves
+// do it in place; longer runs go to memcpy and memcmp. Always inlined, so
+// that the constant parts of a text ("</", ">\n") fold into single moves.
+#define ZELT_ALWAYS_INLINE [[gnu::always_inline]] inline
+template <typename Word>
+ZELT_ALWAYS_INLINE Word loadWord(const char* at) {
+    Word word;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
+template <typename Word>
+ZELT_ALWAYS_INLINE void storeWord(char* at, Word word) {
+    std::memcpy(at, &word, sizeof word);
+}
+
+template <typename Word>
+ZELT_ALWAYS_INLINE void copyTwoWords(char* to, const char* from, size_t length) {
+    const auto head = loadWord<Word>(from);
+    const auto tail = loadWord<Word>(from + length - sizeof(Word));
+    storeWord(to, head);
+    storeWord(to + length - sizeof(Word), tail);
+}
+
+template <typename Word>
+ZELT_ALWAYS_INLINE bool sameTwoWords(const char* a, const char* b, size_t length) {
+    return loadWord<Word>(a) == loadWord<Word>(b) &&
+           loadWord<Word>(a + length - sizeof(Word)) == loadWord<Word>(b + length - sizeof(Word));
+}
+
+ZELT_ALWAYS_INLINE void copyBytes(char* to, const char* from, size_t length) {
+    if (length > 16) {
+        std::memcpy(to, from, length);
+    } else if (length >= 8) {
+        copyTwoWords<uint64_t>(to, from, length);
+    } else if (length >= 4) {
+        copyTwoWords<uint32_t>(to, from, length);
+    } else {
+        for (size_t i = 0; i < length; ++i) {
+            to[i] = from[i];
+        }
+    }
+}
+
+ZELT_ALWAYS_INLINE bool sameBytes(const char* a, const char* b, size_t length) {
+    if (length > 16) {
+        return std::memcmp(a, b, length) == 0;
+    }
+    if (length >= 8) {
+        return sameTwoWords<uint64_t>(a, b, length);
+    }
+    if (length >= 4) {
+        return sameTwoWords<uint32_t>(a, b, length);
+    }
+    for (size_t i = 0; i < length; ++i) {
+        if (a[i] != b[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// One text the formatter composes in its conversion buffer: a whole element
+// (opening tag with its attributes, value, closing text), or an opening tag
+// or a closing text alone. Its size and its bytes both come from forEachPart,
+// so the room reserved for a text and what is written into it cannot
+// disagree.
+template <bool Opening, bool Closing>
+struct Text {
     std::string_view tag;
-    std::string_view name; // the Name attribute, written when not empty
-    std::string_view idx;  // the Idx attribute, written only together with a Name
-    std::string_view value;
-    bool opening = true;
-    bool closing = true;
+    std::string_view name{};  // the Name attribute, written when not empty
+    std::string_view idx{};   // the Idx attribute, written only together with a Name
+    std::string_view value{}; // between the tags, in a whole element
 
     template <typename Put>
     void forEachPart(Put&& put) const {
-        if (opening) {
+        if constexpr (Opening) {
             put("<");
             put(tag);
             if (!name.empty()) {
@@ -49,8 +114,10 @@ struct ElementText {
             }
             put(">");
         }
-        put(value);
-        if (closing) {
+        if constexpr (Opening && Closing) {
+            put(value);
+        }
+        if constexpr (Closing) {
             put("</");
             put(tag);
             put(">\n");
@@ -66,45 +133,74 @@ struct ElementText {
     // Writes size() bytes at @p at and returns their end.
     char* compose(char* at) const {
         forEachPart([&at](std::string_view part) {
-            if (!part.empty()) { // an absent part may have no data pointer at all
-                std::memcpy(at, part.data(), part.size());
-                at += part.size();
-            }
+            copyBytes(at, part.data(), part.size());
+            at += part.size();
         });
         return at;
     }
+
+    // Whether the text stands at @p at, in a text that ends at @p end when
+    // that is known (not null), and otherwise at its first NUL.
+    bool standsAt(const char* at, const char* end) const {
+        const auto length = static_cast<size_t>(size());
+        // memchr stops at the first NUL, so it never reads past the text.
+        if (end != nullptr ? static_cast<size_t>(end - at) < length : std::memchr(at, '\0', length) != nullptr) {
+            return false;
+        }
+        bool same = true;
+        forEachPart([&at, &same](std::string_view part) {
+            same = same && sameBytes(at, part.data(), part.size());
+            at += part.size();
+        });
+        return same;
+    }
 };
 
-ElementText openingTag(std::string_view tag, std::string_view name, std::string_view idx) {
-    return {tag, name, idx, {}, true, false};
-}
+using ElementText = Text<true, true>;
+using OpeningTag = Text<true, false>;
+using ClosingText = Text<false, true>;
 
-ElementText closingText(std::string_view tag) { return {tag, {}, {}, {}, false, true}; }
-
-// First occurrence of @p closing (NUL-terminated) in the NUL-terminated text
-// from @p from on. Candidates start with '<', so the scan jumps between them;
-// the stretch known to hold no NUL only grows, so each candidate can be
-// compared with memcmp. Should several candidates fail (crafted text, say a
-// value full of "</"), strstr takes over, whose time stays linear.
-const char* findClosingText(const char* from, std::string_view closing) {
+// First occurrence of @p closing (NUL-terminated) in the text from @p from
+// on, which ends at its first NUL (and at @p end, when known, at the latest).
+// Candidates start with '<', so the scan jumps between them. Without a known
+// end, the stretch known to hold no NUL only grows, so each candidate can
+// still be compared with memcmp. Should several candidates fail (crafted
+// text, say a value full of "</"), strstr takes over, whose time stays linear.
+const char* findClosingText(const char* from, const char* end, std::string_view closing) {
     constexpr int candidatesBeforeStrstr = 4;
     size_t clean = 0; // bytes from @p from on that hold no NUL
     const char* at = std::strchr(from, '<');
     for (int tried = 0; at != nullptr && tried < candidatesBeforeStrstr; ++tried) {
-        // Candidates only move on, so each one's end lies past the last one's.
-        const size_t end = static_cast<size_t>(at - from) + closing.size();
-        // memchr stops at the first NUL, which ends the text before this
-        // candidate, or any later one, could end.
-        if (std::memchr(from + clean, '\0', end - clean) != nullptr) {
-            return nullptr;
+        if (end != nullptr) {
+            if (static_cast<size_t>(end - at) < closing.size()) {
+                return nullptr; // nor does any later candidate fit
+            }
+        } else {
+            // Candidates only move on, so each one's end lies past the last one's.
+            const size_t candidateEnd = static_cast<size_t>(at - from) + closing.size();
+            // memchr stops at the first NUL, which ends the text before this
+            // candidate, or any later one, could end.
+            if (std::memchr(from + clean, '\0', candidateEnd - clean) != nullptr) {
+                return nullptr;
+            }
+            clean = candidateEnd;
         }
-        clean = end;
-        if (std::memcmp(at, closing.data(), closing.size()) == 0) {
+        if (sameBytes(at, closing.data(), closing.size())) {
             return at;
         }
         at = std::strchr(at + 1, '<');
     }
     return at == nullptr ? nullptr : std::strstr(at, closing.data());
+}
+
+// A buffer that is exactly a ZELTBuffer, not a derived class, cannot observe
+// how it is called: it is called directly, takes a composed text with the
+// length already known, and tells a reader where its content ends. A derived
+// buffer receives every call the interface promises, as virtual calls.
+bool isPlain(const ZELTBuffer& buffer) { return typeid(buffer) == typeid(ZELTBuffer); }
+
+bool appendText(ZELTBuffer& out, const char* text, long length) {
+    return isPlain(out) ? out.ZELTBuffer::appendBufferString(text, length) : out.appendString(text);
 }
 
 // Whether @p data lies in @p out's area, which appending to @p out may move.
@@ -121,44 +217,65 @@ bool liesIn(const char* data, const ZELTBuffer& out) {
 
 bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
 // Base-10 conversion with exactly the results of strtol (Wide = long) or
-// strtoul (Wide = unsigned long) in the C locale, over [begin, end): leading
-// blanks and a sign accepted, no digits give 0, out-of-range values saturate,
-// and strtoul takes a negative number modulo 2^64.
+// strtoul (Wide = unsigned long) in the C locale: leading blanks and a sign
+// accepted, no digits give 0, out-of-range values saturate, and strtoul takes
+// a negative number modulo 2^64. Stores the number in @p number and returns
+// where the conversion stopped (at the latest at the text's NUL).
 template <typename Wide>
-Wide parseDecimal(const char* begin, const char* end) {
-    const char* at = begin;
-    while (at < end && isSpace(*at)) {
+const char* parseDecimal(const char* text, Wide& number) {
+    const char* at = text;
+    while (isSpace(*at)) {
         ++at;
     }
-    bool negative = false;
-    if (at < end && (*at == '+' || *at == '-')) {
-        negative = *at == '-';
+    const bool negative = *at == '-';
+    if (negative || *at == '+') {
         ++at;
     }
     unsigned long magnitude = 0;
+    // Nineteen digits always fit in 64 bits; only later ones may overflow.
+    const char* const safeEnd = at + 19;
+    for (; at < safeEnd && isDigit(*at); ++at) {
+        magnitude = magnitude * 10 + static_cast<unsigned long>(*at - '0');
+    }
     bool overflow = false;
-    for (; at < end && *at >= '0' && *at <= '9'; ++at) {
+    for (; isDigit(*at); ++at) {
         const auto digit = static_cast<unsigned long>(*at - '0');
-        if (magnitude > (ULONG_MAX - digit) / 10) {
-            overflow = true;
-        } else {
-            magnitude = magnitude * 10 + digit;
-        }
+        overflow = __builtin_mul_overflow(magnitude, 10UL, &magnitude) ||
+                   __builtin_add_overflow(magnitude, digit, &magnitude) || overflow;
     }
     if constexpr (std::is_signed_v<Wide>) {
         const unsigned long limit = negative ? static_cast<unsigned long>(LONG_MAX) + 1 : LONG_MAX;
         if (overflow || magnitude > limit) {
-            return negative ? LONG_MIN : LONG_MAX;
+            number = negative ? LONG_MIN : LONG_MAX;
+        } else {
+            number = static_cast<long>(negative ? 0 - magnitude : magnitude);
         }
-        return static_cast<long>(negative ? 0 - magnitude : magnitude);
     } else {
-        if (overflow) {
-            return ULONG_MAX;
-        }
-        return negative ? 0 - magnitude : magnitude;
+        number = overflow ? ULONG_MAX : negative ? 0 - magnitude : magnitude;
     }
+    return at;
 }
+
+// What the typed readers do with an element's value. expectedClosing says
+// where the closing text stands when the element is well formed (null: not
+// known before searching); store takes the value's bounds once it is found.
+template <typename Wide>
+struct NumberValue {
+    Wide number = 0;
+
+    const char* expectedClosing(const char* value) { return parseDecimal(value, number); }
+    static void store(const char* /*begin*/, const char* /*end*/) {}
+};
+
+struct StringValue {
+    std::string& destination;
+
+    static const char* expectedClosing(const char* /*value*/) { return nullptr; }
+    void store(const char* begin, const char* end) { destination.assign(begin, static_cast<size_t>(end - begin)); }
+};
 
 } // namespace
 
@@ -203,16 +320,17 @@ bool ZELTFxXMLImpl::serializeBuffer(const char*& data, const long& length, const
         bytes = ownBytes.data();
     }
     const bool valid = length >= 0 && (data != nullptr || length == 0) && splitNames(nameSpec);
-    const ElementText closing = closingText(tagName);
+    const ClosingText closing{tagName};
     // Room for the closing text too, so that nothing is appended unless the whole element can be.
-    if (!valid || !composeText(openingTag(tagName, attrName, attrIdx), closing.size() + 1)) {
+    const long opening = valid ? composeText(OpeningTag{tagName, attrName, attrIdx}, closing.size() + 1) : -1;
+    if (opening < 0) {
         resetNames();
         return false;
     }
-    bool appended = out.appendString(convBuffer);
+    bool appended = appendText(out, convBuffer, opening);
     appended = out.appendBufferString(bytes, length) && appended;
-    composeText(closing); // fits: the room was made above
-    appended = out.appendString(convBuffer) && appended;
+    const long closingLength = composeText(closing); // fits: the room was made above
+    appended = appendText(out, convBuffer, closingLength) && appended;
     resetNames();
     return appended;
 }
@@ -224,53 +342,67 @@ bool ZELTFxXMLImpl::writeNumber(Wide value, const char* name, ZELTBuffer& out) {
     }
     char digits[maximumDigits];
     const char* const end = std::to_chars(digits, digits + maximumDigits, value).ptr;
-    if (!composeText(ElementText{name, {}, {}, {digits, static_cast<size_t>(end - digits)}})) {
-        return false;
-    }
-    return out.appendString(convBuffer);
+    const long length = composeText(ElementText{name, {}, {}, {digits, static_cast<size_t>(end - digits)}});
+    return length >= 0 && appendText(out, convBuffer, length);
 }
 
-template <typename Store>
-bool ZELTFxXMLImpl::readElement(const char* name, ZELTBuffer& in, Store store) {
-    const char* const start = in.getBufferStringFromMarker();
+template <typename ValueRule>
+bool ZELTFxXMLImpl::readElement(const char* name, ZELTBuffer& in, ValueRule& rule) {
+    const bool plain = isPlain(in);
+    const char* const start = plain ? in.ZELTBuffer::getBufferStringFromMarker() : in.getBufferStringFromMarker();
     if (name == nullptr || start == nullptr) {
         return false;
     }
-    const size_t tagLength = std::strlen(name);
-    const ElementText closingTag = closingText({name, tagLength});
-    const long closingLength = closingTag.size();
-    if (!composeText(closingTag)) {
+    // One pass over the tag measures it and finds whether it holds a '<'.
+    const char* const lessThan = strchrnul(name, '<');
+    const size_t tagLength = *lessThan == '\0' ? static_cast<size_t>(lessThan - name) : std::strlen(name);
+    const ClosingText closing{{name, tagLength}};
+    const long closingLength = closing.size();
+    // The closing text is composed there only when it must be searched for;
+    // where it stands right after the value, it is compared in place.
+    if (!reserveConvBuffer(closingLength + 1)) {
         return false;
     }
-
-    // strncmp stops at the text's NUL, so a short text is never overread.
-    if (start[0] != '<' || std::strncmp(start + 1, name, tagLength) != 0 || start[tagLength + 1] != '>') {
+    const long marker = plain ? in.ZELTBuffer::getMarkerPos() : 0;
+    const char* const end = plain ? start + (in.ZELTBuffer::getBufferSize() - marker) : nullptr;
+    if (!OpeningTag{{name, tagLength}}.standsAt(start, end)) {
         return false;
     }
     const char* const value = start + tagLength + 2;
     // The closing text can begin inside the opening tag only if the tag holds
-    // a '<' or begins with '/'; otherwise the search may start at the value.
-    const bool plainTag = std::strchr(name, '<') == nullptr && name[0] != '/';
-    const char* const closing =
-        findClosingText(plainTag ? value : start, {convBuffer, static_cast<size_t>(closingLength)});
-    if (closing == nullptr || closing < value) {
+    // a '<' or begins with '/'; otherwise it is first found from the value on,
+    // and where the value's own text ends is the first place to look.
+    const bool plainTag = *lessThan == '\0' && name[0] != '/';
+    const char* found = rule.expectedClosing(value);
+    if (!plainTag || found == nullptr || !closing.standsAt(found, end)) {
+        composeText(closing); // fits: the room was made above
+        found = findClosingText(plainTag ? value : start, end, {convBuffer, static_cast<size_t>(closingLength)});
+    }
+    if (found == nullptr || found < value) {
         return false;
     }
-    store(value, closing);
-    in.setMarkerPos(in.getMarkerPos() + (closing + closingLength - start));
+    rule.store(value, found);
+    const long consumed = found + closingLength - start;
+    if (plain) {
+        in.ZELTBuffer::setMarkerPos(marker + consumed);
+    } else {
+        in.setMarkerPos(in.getMarkerPos() + consumed);
+    }
     return true;
 }
 
 template <typename Wide, typename Value>
 bool ZELTFxXMLImpl::readNumber(const char* name, ZELTBuffer& in, Value& value) {
-    return readElement(name, in, [&value](const char* begin, const char* end) {
-        const Wide number = parseDecimal<Wide>(begin, end);
-        if constexpr (std::is_same_v<Value, bool>) {
-            value = number > 0;
-        } else {
-            value = static_cast<Value>(number);
-        }
-    });
+    NumberValue<Wide> rule;
+    if (!readElement(name, in, rule)) {
+        return false;
+    }
+    if constexpr (std::is_same_v<Value, bool>) {
+        value = rule.number > 0;
+    } else {
+        value = static_cast<Value>(rule.number);
+    }
+    return true;
 }
 
 bool ZELTFxXMLImpl::serializeBool(const bool& value, const char* name, ZELTBuffer& out) {
@@ -368,18 +500,15 @@ bool ZELTFxXMLImpl::serializeString(const char* value, const char* nameSpec, ZEL
     // With the name limits and the 64 KiB minimum that always holds the whole
     // element; the element's own length is the floor all the same.
     const auto grownSize = static_cast<long>(valueLength + valueLength / 4);
-    if (!valid || !composeText(ElementText{tagName, attrName, attrIdx, {value, valueLength}}, grownSize)) {
-        resetNames();
-        return false;
-    }
+    const long length =
+        valid ? composeText(ElementText{tagName, attrName, attrIdx, {value, valueLength}}, grownSize) : -1;
     resetNames();
-    return out.appendString(convBuffer);
+    return length >= 0 && appendText(out, convBuffer, length);
 }
 
 bool ZELTFxXMLImpl::deserializeString(const char* name, ZELTBuffer& in, std::string& value) {
-    return readElement(name, in, [&value](const char* begin, const char* end) {
-        value.assign(begin, static_cast<size_t>(end - begin));
-    });
+    StringValue rule{value};
+    return readElement(name, in, rule);
 }
 
 ZELTFxXMLImpl::~ZELTFxXMLImpl() {
@@ -430,15 +559,15 @@ bool ZELTFxXMLImpl::splitNames(const char* nameSpec) {
 }
 
 template <typename Text>
-bool ZELTFxXMLImpl::composeText(const Text& text, long room) {
+long ZELTFxXMLImpl::composeText(const Text& text, long room) {
     const long size = text.size();
     if (!reserveConvBuffer(std::max(size + 1, room))) {
-        return false;
+        return -1;
     }
     char* const end = text.compose(convBuffer);
     assert(end == convBuffer + size);
     *end = '\0';
-    return true;
+    return size;
 }
 
 bool ZELTFxXMLImpl::reserveConvBuffer(long size) {

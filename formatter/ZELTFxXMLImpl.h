@@ -69,17 +69,18 @@ private:
     // is none or a larger one cannot be had (the old one then stays).
     bool reserveConvBuffer(long size);
     // Composes @p text and its NUL in the conversion buffer, which first grows
-    // to hold them and to at least @p room bytes; false when it cannot.
+    // to hold them and to at least @p room bytes. Returns the text's length,
+    // or -1 when the conversion buffer cannot hold it.
     template <typename Text>
-    bool composeText(const Text& text, long room = 0);
+    long composeText(const Text& text, long room = 0);
     template <typename Wide>
     bool writeNumber(Wide value, const char* name, ZELTBuffer& out);
     template <typename Wide, typename Value>
     bool readNumber(const char* name, ZELTBuffer& in, Value& value);
     // Finds the element <name>...</name> and line feed at the marker, hands the
-    // value's bounds to @p store and moves the marker past the element.
-    template <typename Store>
-    bool readElement(const char* name, ZELTBuffer& in, Store store);
+    // value to @p rule and moves the marker past the element.
+    template <typename ValueRule>
+    bool readElement(const char* name, ZELTBuffer& in, ValueRule& rule);
 
     char tagName[256];
     char attrName[128];
