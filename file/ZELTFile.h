@@ -16,7 +16,7 @@ class ZELTFileIn;
 /// as "data.txt: cannot open: No such file or directory" in @p error when it
 /// is given, and leaves @p in exactly as it was.
 ///
-/// A regular file of 1 MiB or more is mapped into memory and copied once. Like
+/// A regular file of 2 MiB or more is mapped into memory and copied once. Like
 /// every mapped file, one that another process truncates during that copy
 /// kills the program with SIGBUS. Files that are only ever replaced by
 /// renaming (as saveFile and ZELTFileBuffer do) are safe; open a file that
