@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <malloc.h>
 #include <memory>
 #include <string>
 #include <sys/mman.h>
@@ -18,7 +17,8 @@
 #include <benchmark/benchmark.h>
 
 #include "ZELTFile.h"
-#include "ZELTFx.h"
+#include "alloc_stats.h"
+#include "document.h"
 
 namespace {
 
@@ -47,58 +47,58 @@ std::string fileOfSize(long size) {
     return path;
 }
 
-// The bar: open, fstat, malloc and a read loop into the fresh memory.
-bool readIntoFreshMemory(const char* path, benchmark::State& state) {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    struct stat status {};
-    if (fd < 0 || ::fstat(fd, &status) != 0) {
-        return false;
+// An open file and its size, closed when it goes.
+struct OpenFile {
+    explicit OpenFile(const char* path) : fd(::open(path, O_RDONLY | O_CLOEXEC)) {
+        struct stat status {};
+        ok = fd >= 0 && ::fstat(fd, &status) == 0;
+        size = ok ? static_cast<size_t>(status.st_size) : 0;
     }
-    const auto size = static_cast<size_t>(status.st_size);
-    char* const data = static_cast<char*>(std::malloc(size + 1));
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    ~OpenFile() { ::close(fd); }
+
+    int fd;
+    bool ok = false;
+    size_t size = 0;
+};
+
+// Reads the whole file into @p data; whether all of it came.
+bool readFully(const OpenFile& file, char* data) {
     size_t used = 0;
     ssize_t done = 0;
-    while (used < size && (done = ::read(fd, data + used, size - used)) > 0) {
+    while (used < file.size && (done = ::read(file.fd, data + used, file.size - used)) > 0) {
         used += static_cast<size_t>(done);
     }
+    return used == file.size;
+}
+
+// The bar: open, fstat, malloc and a read loop into the fresh memory.
+bool readIntoFreshMemory(const char* path, benchmark::State& state) {
+    const OpenFile file(path);
+    char* const data = static_cast<char*>(std::malloc(file.size + 1));
+    const bool read = file.ok && readFully(file, data);
     benchmark::DoNotOptimize(data);
     state.PauseTiming(); // the release is not part of reading
     std::free(data);
-    ::close(fd);
     state.ResumeTiming();
-    return used == size;
+    return read;
 }
 
 // The way without a mapping: read into scratch memory, then one more copy into the buffer.
 bool readThenSet(const char* path, ZELT::ZELTBuffer& in) {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    struct stat status {};
-    if (fd < 0 || ::fstat(fd, &status) != 0) {
-        return false;
-    }
-    const auto size = static_cast<size_t>(status.st_size);
-    const std::unique_ptr<char[]> data(new char[size + 1]);
-    size_t used = 0;
-    ssize_t done = 0;
-    while (used < size && (done = ::read(fd, data.get() + used, size - used)) > 0) {
-        used += static_cast<size_t>(done);
-    }
-    ::close(fd);
-    return in.setBufferString(data.get(), static_cast<long>(used));
+    const OpenFile file(path);
+    const std::unique_ptr<char[]> data(new char[file.size + 1]);
+    return file.ok && readFully(file, data.get()) && in.setBufferString(data.get(), static_cast<long>(file.size));
 }
 
 // The way with a mapping, whatever the size: one copy from the page cache.
 bool mapThenSet(const char* path, ZELT::ZELTBuffer& in) {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    struct stat status {};
-    if (fd < 0 || ::fstat(fd, &status) != 0) {
-        return false;
-    }
-    const auto size = static_cast<size_t>(status.st_size);
-    void* const mapping = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-    ::close(fd);
-    const bool set = mapping != MAP_FAILED && in.setBufferString(static_cast<const char*>(mapping), status.st_size);
-    ::munmap(mapping, size);
+    const OpenFile file(path);
+    void* const mapping = ::mmap(nullptr, file.size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file.fd, 0);
+    const bool set = file.ok && mapping != MAP_FAILED &&
+                     in.setBufferString(static_cast<const char*>(mapping), static_cast<long>(file.size));
+    ::munmap(mapping, file.size);
     return set;
 }
 
@@ -144,23 +144,9 @@ BENCHMARK_TEMPLATE(Load, LoadWay::zelt)->Name("Load/zelt")->Apply(loadSizes);
 BENCHMARK_TEMPLATE(Load, LoadWay::readThenSet)->Name("Load/read_then_set")->Apply(loadSizes);
 BENCHMARK_TEMPLATE(Load, LoadWay::mapThenSet)->Name("Load/map_then_set")->Apply(loadSizes);
 
-size_t heapInUse() {
-    const struct mallinfo2 info = ::mallinfo2();
-    return info.uordblks + info.hblkhd;
-}
-
-std::unique_ptr<ZELT::ZELTFx> makeFormatter() {
-    ZELT::ZELTFx* created = nullptr;
-    ZELT::ZELTFx::instantiate(created, 0);
-    std::unique_ptr<ZELT::ZELTFx> fx(created);
-    char* const unused = nullptr;
-    fx->setConvBuffer(unused, 0);
-    return fx;
-}
-
 // N elements written into a file: through a ZELTFileBuffer (streamed) or into
-// one ZELTBuffer that saveFile then writes (whole). The peak heap beyond what
-// was held before, sampled every 10,000 elements, is reported in MB.
+// one ZELTBuffer that saveFile then writes (whole). The most heap held at once
+// beyond what was held before, counted by alloc_stats.cpp, is reported in MB.
 template <bool Streamed>
 void Stream(benchmark::State& state) {
     const std::string path = benchPath("stream");
@@ -168,8 +154,8 @@ void Stream(benchmark::State& state) {
     size_t peak = 0;
     bool ok = true;
     for (auto _ : state) {
-        const size_t before = heapInUse();
-        const auto fx = makeFormatter();
+        const zelt_bench::AllocWindow window;
+        const auto fx = zelt_bench::makeFormatter();
         std::unique_ptr<ZELT::ZELTBuffer> out;
         if constexpr (Streamed) {
             out = std::make_unique<ZELT::ZELTFileBuffer>(path.c_str());
@@ -178,16 +164,13 @@ void Stream(benchmark::State& state) {
         }
         for (long i = 0; i < count; ++i) {
             ok = fx->serializeInt32_t(static_cast<int>(i), "value", *out) && ok;
-            if (i % 10000 == 0) {
-                peak = std::max(peak, heapInUse() - before);
-            }
         }
-        peak = std::max(peak, heapInUse() - before);
         if constexpr (Streamed) {
             ok = static_cast<ZELT::ZELTFileBuffer&>(*out).close() && ok;
         } else {
             ok = ZELT::saveFile(path.c_str(), *out) && ok;
         }
+        peak = std::max(peak, window.peakBytes());
     }
     if (!ok) {
         state.SkipWithError("a write failed");

@@ -64,6 +64,41 @@ bool inSizeLimitedChild(rlim_t limit, const std::function<bool()>& body) {
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// A path that an operation must fail on: how to make it in a scratch folder
+// that holds the file "data" (with "old") and the empty folder "sub", and
+// what the reason must say besides the path.
+struct PathFailure {
+    const char* name;
+    std::function<std::string(TempFolder&)> prepare;
+    const char* reason;
+};
+
+// Runs @p attempt, which also checks what it was given, on each case's path,
+// with and without a reason wanted: it must fail, name the path, and leave the
+// folder's listing and "data" as they were.
+void expectEachFails(const std::vector<PathFailure>& cases,
+                     const std::function<bool(const char* path, std::string* error)>& attempt) {
+    for (const PathFailure& failure : cases) {
+        SCOPED_TRACE(failure.name);
+        if (std::strcmp(failure.name, "no permission") == 0 && ::geteuid() == 0) {
+            continue; // root passes every permission check: the case cannot fail for it
+        }
+        TempFolder folder;
+        writeWhole(folder.path("data"), "old");
+        ASSERT_EQ(::mkdir(folder.path("sub").c_str(), 0700), 0);
+        const std::string path = failure.prepare(folder);
+        const Names before = folder.listing();
+        std::string error;
+        EXPECT_FALSE(attempt(path.c_str(), &error));
+        EXPECT_TRUE(contains(error, path + ": ")) << error;
+        EXPECT_TRUE(contains(error, failure.reason)) << error;
+        EXPECT_FALSE(attempt(path.c_str(), nullptr));
+        EXPECT_EQ(readWhole(folder.path("data")), "old");
+        EXPECT_EQ(folder.listing(), before);
+        EXPECT_EQ(TempFolder::namesIn(folder.path("sub")), Names{});
+    }
+}
+
 // ---------------------------------------------------------------- loading
 
 // Sizes around the scratch memory's first size and around the size from which
@@ -99,54 +134,30 @@ TEST(LoadFile, ReadsFilesThatClaimNoSize) {
     EXPECT_TRUE(contains(zelt_test::contentOf(in), "Name:"));
 }
 
-struct LoadFailure {
-    const char* name;
-    std::function<std::string(TempFolder&)> prepare; // returns the path; nullptr stands for "(null)"
-    const char* reason;                              // what the reason must contain besides the path
-};
-
-const LoadFailure loadFailures[] = {
-    {"missing file", [](TempFolder& f) { return f.path("absent"); }, "cannot open: No such file or directory"},
-    {"missing folder", [](TempFolder& f) { return f.path("absent/data"); }, "No such file or directory"},
-    {"directory", [](TempFolder& f) { return f.path(""); }, "cannot read: Is a directory"},
-    {"empty path", [](TempFolder&) { return std::string(); }, "No such file or directory"},
-    {"file as folder",
-     [](TempFolder& f) {
-         writeWhole(f.path("plain"), "x");
-         return f.path("plain/data");
-     },
-     "Not a directory"},
-    {"no permission",
-     [](TempFolder& f) {
-         writeWhole(f.path("secret"), "x");
-         ::chmod(f.path("secret").c_str(), 0);
-         return f.path("secret");
-     },
-     "Permission denied"},
-};
-
 TEST(LoadFile, FailureNamesThePathAndLeavesTheBufferAsItWas) {
-    for (const LoadFailure& failure : loadFailures) {
-        SCOPED_TRACE(failure.name);
-        if (std::strcmp(failure.name, "no permission") == 0 && ::geteuid() == 0) {
-            // root reads any file: the permission check cannot fail here.
-            continue;
-        }
-        TempFolder folder;
-        const std::string path = failure.prepare(folder);
-        const Names before = folder.listing();
-        ZELTBuffer in;
-        zelt_test::fillBuffer(in);
-        const BufferState state(in);
-        std::string error;
-        EXPECT_FALSE(ZELT::loadFile(path.c_str(), in, &error));
-        EXPECT_TRUE(contains(error, path + ": ")) << error;
-        EXPECT_TRUE(contains(error, failure.reason)) << error;
-        EXPECT_EQ(BufferState(in), state);
-        EXPECT_FALSE(ZELT::loadFile(path.c_str(), in)); // no reason wanted
-        EXPECT_EQ(BufferState(in), state);
-        EXPECT_EQ(folder.listing(), before);
-    }
+    expectEachFails(
+        {
+            {"missing file", [](TempFolder& f) { return f.path("absent"); }, "cannot open: No such file or directory"},
+            {"missing folder", [](TempFolder& f) { return f.path("absent/data"); }, "No such file or directory"},
+            {"directory", [](TempFolder& f) { return f.path("sub"); }, "cannot read: Is a directory"},
+            {"empty path", [](TempFolder&) { return std::string(); }, "No such file or directory"},
+            {"file as folder", [](TempFolder& f) { return f.path("data/x"); }, "Not a directory"},
+            {"no permission",
+             [](TempFolder& f) {
+                 writeWhole(f.path("secret"), "x");
+                 ::chmod(f.path("secret").c_str(), 0);
+                 return f.path("secret");
+             },
+             "Permission denied"},
+        },
+        [](const char* path, std::string* error) {
+            ZELTBuffer in;
+            zelt_test::fillBuffer(in);
+            const BufferState state(in);
+            const bool loaded = ZELT::loadFile(path, in, error);
+            EXPECT_EQ(BufferState(in), state);
+            return loaded;
+        });
 }
 
 TEST(LoadFile, NullPathIsRefused) {
@@ -322,53 +333,30 @@ TEST(SaveFile, ALinkStaysAndTheFileItNamesIsReplaced) {
     EXPECT_TRUE(S_ISREG(status.st_mode));
 }
 
-struct SaveFailure {
-    const char* name;
-    std::function<std::string(TempFolder&)> prepare;
-    const char* reason;
-};
-
-const SaveFailure saveFailures[] = {
-    {"missing folder", [](TempFolder& f) { return f.path("absent/data"); },
-     "cannot open its folder: No such file or directory"},
-    {"directory", [](TempFolder& f) { return f.path("sub"); }, "cannot write: Is a directory"},
-    {"trailing slash", [](TempFolder& f) { return f.path("sub/"); }, "cannot write: Is a directory"},
-    {"empty path", [](TempFolder&) { return std::string(); }, "cannot write: No such file or directory"},
-    {"file as folder", [](TempFolder& f) { return f.path("data/x"); }, "Not a directory"},
-    // A folder where nothing can be created, whoever runs the test.
-    {"pseudo file system", [](TempFolder&) { return std::string("/proc/zelt-data"); },
-     "cannot create a temporary file: "},
-    {"no permission",
-     [](TempFolder& f) {
-         ::chmod(f.path("sub").c_str(), 0500);
-         return f.path("sub/data");
-     },
-     "cannot create a temporary file: Permission denied"},
-};
-
 TEST(SaveFile, FailureLeavesThePathAndTheFolderAsTheyWere) {
-    for (const SaveFailure& failure : saveFailures) {
-        SCOPED_TRACE(failure.name);
-        if (std::strcmp(failure.name, "no permission") == 0 && ::geteuid() == 0) {
-            // root writes into any folder: the permission check cannot fail here.
-            continue;
-        }
-        TempFolder folder;
-        writeWhole(folder.path("data"), "old");
-        ASSERT_EQ(::mkdir(folder.path("sub").c_str(), 0700), 0);
-        const std::string path = failure.prepare(folder);
-        const Names before = folder.listing();
-        ZELTBuffer out;
-        out.setString("new");
-        std::string error;
-        EXPECT_FALSE(ZELT::saveFile(path.c_str(), out, &error));
-        EXPECT_TRUE(contains(error, path + ": ")) << error;
-        EXPECT_TRUE(contains(error, failure.reason)) << error;
-        EXPECT_FALSE(ZELT::saveFile(path.c_str(), out)); // no reason wanted
-        EXPECT_EQ(readWhole(folder.path("data")), "old");
-        EXPECT_EQ(folder.listing(), before);
-        EXPECT_EQ(TempFolder::namesIn(folder.path("sub")), Names{});
-    }
+    expectEachFails(
+        {
+            {"missing folder", [](TempFolder& f) { return f.path("absent/data"); },
+             "cannot open its folder: No such file or directory"},
+            {"directory", [](TempFolder& f) { return f.path("sub"); }, "cannot write: Is a directory"},
+            {"trailing slash", [](TempFolder& f) { return f.path("sub/"); }, "cannot write: Is a directory"},
+            {"empty path", [](TempFolder&) { return std::string(); }, "cannot write: No such file or directory"},
+            {"file as folder", [](TempFolder& f) { return f.path("data/x"); }, "Not a directory"},
+            // A folder where nothing can be created, whoever runs the test.
+            {"pseudo file system", [](TempFolder&) { return std::string("/proc/zelt-data"); },
+             "cannot create a temporary file: "},
+            {"no permission",
+             [](TempFolder& f) {
+                 ::chmod(f.path("sub").c_str(), 0500);
+                 return f.path("sub/data");
+             },
+             "cannot create a temporary file: Permission denied"},
+        },
+        [](const char* path, std::string* error) {
+            ZELTBuffer out;
+            out.setString("new");
+            return ZELT::saveFile(path, out, error);
+        });
 }
 
 TEST(SaveFile, NullPathIsRefused) {
