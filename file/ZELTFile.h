@@ -33,8 +33,10 @@ ZELT_API bool loadDescriptor(int fd, const char* name, ZELTBuffer& in, std::stri
 /// the same folder, flushed to disk, renamed over @p path, then the folder
 /// flushed. A link at @p path stays and the file it names is replaced. The
 /// replaced file's permissions (and owner, where allowed) carry over; a new
-/// file gets 0666 less the umask. On failure returns false with a reason in
-/// @p error, @p path is as it was and no temporary file is left.
+/// file gets 0666 less the umask. A device or pipe at @p path (/dev/null,
+/// /dev/stdout) is no file to replace: it is written in place, not atomically.
+/// On failure returns false with a reason in @p error, @p path is as it was
+/// and no temporary file is left.
 ZELT_API bool saveFile(const char* path, const ZELTBuffer& out, std::string* error = nullptr);
 
 /// A buffer that streams what is appended to it into a file, holding at most

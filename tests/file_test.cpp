@@ -13,6 +13,8 @@
 #include <random>
 #include <string>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <vector>
@@ -331,6 +333,50 @@ TEST(SaveFile, ALinkStaysAndTheFileItNamesIsReplaced) {
     ASSERT_TRUE(ZELT::saveFile(folder.path("dangling").c_str(), out));
     ASSERT_EQ(::lstat(folder.path("dangling").c_str(), &status), 0);
     EXPECT_TRUE(S_ISREG(status.st_mode));
+}
+
+// What a reader at the other end of a FIFO receives while @p write runs.
+std::string throughFifo(const std::string& fifo, const std::function<bool()>& write) {
+    EXPECT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = readWhole(fifo); });
+    EXPECT_TRUE(write());
+    reader.join();
+    struct stat status {};
+    EXPECT_EQ(::lstat(fifo.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode)) << "the FIFO was replaced";
+    return received;
+}
+
+TEST(SaveFile, DevicesAndPipesAreWrittenInPlace) {
+    TempFolder folder;
+    const std::string bytes = patternBytes(200000);
+    const std::string fifo = folder.path("fifo");
+    EXPECT_TRUE(throughFifo(fifo, [&] {
+                    ZELTBuffer out;
+                    out.setBufferString(bytes.data(), static_cast<long>(bytes.size()));
+                    return ZELT::saveFile(fifo.c_str(), out);
+                }) == bytes);
+    EXPECT_TRUE(throughFifo(folder.path("stream"), [&] {
+                    ZELTFileBuffer out(folder.path("stream").c_str(), 4096);
+                    return out.appendBufferString(bytes.data(), static_cast<long>(bytes.size())) &&
+                           out.appendString("end") && out.close();
+                }) == bytes + "end");
+    EXPECT_EQ(folder.listing(), (Names{"fifo", "stream"}));
+
+    // A socket cannot be opened as a file.
+    const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = folder.path("socket");
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    ASSERT_EQ(::bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    std::string error;
+    EXPECT_FALSE(ZELT::saveFile(socketPath.c_str(), ZELTBuffer(), &error));
+    EXPECT_EQ(error, socketPath + ": cannot open: No such device or address");
+    ::close(server);
+    EXPECT_EQ(folder.listing(), (Names{"fifo", "socket", "stream"}));
 }
 
 TEST(SaveFile, FailureLeavesThePathAndTheFolderAsTheyWere) {
