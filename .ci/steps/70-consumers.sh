@@ -38,6 +38,7 @@ include/zelt/ZELTBufferIn.h
 include/zelt/ZELTFile.h
 include/zelt/ZELTFx.h
 include/zelt/ZELTFxXMLImpl.h
+include/zelt/ZELTScan.h
 lib/cmake/zelt/zeltConfig.cmake
 lib/cmake/zelt/zeltConfigVersion.cmake
 lib/cmake/zelt/zeltTargets-release.cmake
