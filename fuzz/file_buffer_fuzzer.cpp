@@ -2,7 +2,7 @@
 // and a run of appends (fresh bytes up to 256 KiB, or bytes of the window
 // itself), replacements, clears and tearDowns. After every step the window
 // must hold no more than its size and, with what was written, exactly the
-// model's bytes; after close() the file must hold them all.
+// model's bytes; after close() the file, loaded back, must hold them all.
 //
 // The files go to $TMPDIR, or /dev/shm where there is one, so that the flush
 // on close costs little.
@@ -42,19 +42,6 @@ const std::string& source() {
         }
         return made;
     }();
-    return bytes;
-}
-
-std::string readWhole(const std::string& name) {
-    std::string bytes;
-    if (FILE* const file = std::fopen(name.c_str(), "rb")) {
-        char chunk[65536];
-        size_t got = 0;
-        while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-            bytes.append(chunk, got);
-        }
-        std::fclose(file);
-    }
     return bytes;
 }
 
@@ -109,7 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ZELT_FUZZ_CHECK(out.close());
     }
     written += pending;
-    ZELT_FUZZ_CHECK(readWhole(path()) == written);
+    ZELT::ZELTBuffer in;
+    ZELT_FUZZ_CHECK(ZELT::loadFile(path().c_str(), in) &&
+                    std::string(in.getBufferString(), static_cast<size_t>(in.getBufferSize())) == written);
     std::remove(path().c_str());
     return 0;
 }
