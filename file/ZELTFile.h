@@ -44,7 +44,7 @@ ZELT_API bool saveFile(const char* path, const ZELTBuffer& out, std::string* err
 /// ZELTBuffer; close() puts the file in place as saveFile would.
 ///
 /// Appends fill the window; one that would overflow it writes the window out
-/// first, and one at least a window long goes straight to the file. Once a
+/// first, and one longer than the window goes straight to the file. Once a
 /// write has failed (disk full, file size limit), that append and every later
 /// append and close() return false, and the temporary is removed at once.
 ///
