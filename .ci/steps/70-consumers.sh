@@ -35,6 +35,7 @@ installed=$(cd "$prefix" && find . -mindepth 1 \( -type l -printf '%P -> %l\n' \
 echo "$installed" | sed 's/^/  /'
 expected="include/zelt/ZELTBuffer.h
 include/zelt/ZELTBufferIn.h
+include/zelt/ZELTFile.h
 include/zelt/ZELTFx.h
 include/zelt/ZELTFxXMLImpl.h
 include/zelt/ZELTScan.h
