@@ -1,0 +1,38 @@
+#include "convert.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include <unistd.h>
+
+#include "elements.h"
+#include "input.h"
+
+namespace zelt_tool {
+
+Status convert(const char* path, ElementWriter& writer) {
+    ZELT::ZELTBuffer in;
+    if (!loadInput(path, in)) {
+        return failure;
+    }
+    Output out(STDOUT_FILENO);
+    LineCounter lines(in.getBufferString());
+    writer.begin(out);
+    const ZELT::ZELTReadError error = readElements(in, [&](const ZELT::ZELTElement& element) {
+        writer.element(out, element, lines.lineAt(element.offset));
+        return !out.stopped();
+    });
+    writer.end(out);
+    out.flush();
+    if (out.error() != 0) {
+        std::fprintf(stderr, "zelt: write error: %s\n", std::strerror(out.error()));
+        return failure;
+    }
+    if (error.reason != ZELT::ZELTReadError::none) {
+        reportReadError(path, error);
+        return badText;
+    }
+    return good;
+}
+
+} // namespace zelt_tool
