@@ -13,6 +13,7 @@ install(FILES
     "${PROJECT_SOURCE_DIR}/buffer/ZELTBuffer.h"
     "${PROJECT_SOURCE_DIR}/formatter/ZELTFx.h"
     "${PROJECT_SOURCE_DIR}/formatter/ZELTFxXMLImpl.h"
+    "${PROJECT_SOURCE_DIR}/scan/ZELTScan.h"
   DESTINATION include/zelt) # the target's INSTALL_INTERFACE include directory
 
 install(EXPORT zeltTargets NAMESPACE zelt:: DESTINATION "${zelt_cmake_dir}")

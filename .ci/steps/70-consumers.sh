@@ -37,6 +37,7 @@ expected="include/zelt/ZELTBuffer.h
 include/zelt/ZELTBufferIn.h
 include/zelt/ZELTFx.h
 include/zelt/ZELTFxXMLImpl.h
+include/zelt/ZELTScan.h
 lib/cmake/zelt/zeltConfig.cmake
 lib/cmake/zelt/zeltConfigVersion.cmake
 lib/cmake/zelt/zeltTargets-release.cmake

@@ -1,0 +1,301 @@
+#include "ZELTScan.h" // first: the header compiles on its own
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+using ZELT::ZELTBuffer;
+using ZELT::ZELTElement;
+using ZELT::ZELTReadError;
+using zelt_test::makeFormatter;
+
+namespace {
+
+using namespace std::string_literals;
+
+void load(ZELTBuffer& in, const std::string& text, long marker = 0) {
+    in.setBufferString(text.data(), static_cast<long>(text.size()));
+    in.setMarkerPos(marker);
+}
+
+// An element that must stay as it was after a refusal.
+ZELTElement sentinel() { return {"t", "n", "i", "v", 99}; }
+
+void expectSame(const ZELTElement& got, const ZELTElement& want) {
+    EXPECT_EQ(got.tag, want.tag);
+    EXPECT_EQ(got.name, want.name);
+    EXPECT_EQ(got.idx, want.idx);
+    EXPECT_EQ(got.value, want.value);
+    EXPECT_EQ(got.offset, want.offset);
+}
+
+const std::string sizes[] = {std::string(65535, 'v'), std::string(65536, 'v'), std::string(65537, 'v')};
+
+struct Form {
+    std::string nameSpec, value, tag, name, idx;
+};
+
+const Form forms[] = {
+    {"count", "42", "count", "", ""},
+    {"item|first", "abc", "item", "first", ""},
+    {"item|first|2", "abc", "item", "first", "2"},
+    {"", "x", "", "", ""},
+    {"|||", "", "", "", ""},
+    {"t|a b>c|<i j>", "v", "t", "a b>c", "<i j>"},
+    {"t", "a < b & \"c\"\n</t></t >\n<</t>", "t", "", ""},
+    {"t", "<<<</t", "t", "", ""}, // more candidates than tried before the linear search
+    {"t", sizes[0], "t", "", ""},
+    {"t", sizes[1], "t", "", ""},
+    {"t", sizes[2], "t", "", ""},
+};
+
+TEST(ScanForms, ReadsEveryWrittenFormAsTheStringReaderDoes) {
+    auto fx = makeFormatter();
+    for (const Form& f : forms) {
+        ZELTBuffer in;
+        load(in, "<x>1</x>\n");
+        in.setMarkerPos(9);
+        ASSERT_TRUE(fx->serializeString(f.value.c_str(), f.nameSpec.c_str(), in)) << f.nameSpec;
+        EXPECT_EQ(ZELT::explainScan(in).reason, ZELTReadError::none);
+        ZELTElement element;
+        ASSERT_TRUE(ZELT::scanElement(in, element)) << f.nameSpec;
+        expectSame(element, {f.tag, f.name, f.idx, f.value, 9});
+        EXPECT_EQ(in.getMarkerPos(), in.getBufferSize());
+        EXPECT_EQ(ZELT::explainScan(in).reason, ZELTReadError::endOfText);
+        if (f.name.empty()) { // the string reader reads the same text the same way
+            std::string value;
+            in.setMarkerPos(9);
+            ASSERT_TRUE(fx->deserializeString(f.tag.c_str(), in, value));
+            EXPECT_EQ(value, f.value);
+            EXPECT_EQ(in.getMarkerPos(), in.getBufferSize());
+        }
+    }
+}
+
+TEST(ScanForms, TakesTagsOfEveryLengthAndValuesByTheContentSize) {
+    auto fx = makeFormatter();
+    ZELTBuffer in;
+    for (const std::string& tag : sizes) {
+        fx->serializeInt32_t(-7, tag.c_str(), in);
+    }
+    const std::string bytes = "a\0b</t>\n"s;
+    const char* data = bytes.data();
+    fx->serializeBuffer(data, 2, "t", 0, in); // a value holding a NUL byte
+    fx->serializeString("one</t>\ntwo", "t", in);
+    ZELTElement element;
+    for (const std::string& tag : sizes) {
+        ASSERT_TRUE(ZELT::scanElement(in, element));
+        EXPECT_EQ(element.tag, tag);
+        EXPECT_EQ(element.value, "-7");
+    }
+    ASSERT_TRUE(ZELT::scanElement(in, element));
+    EXPECT_EQ(element.value, "a\0"s);
+    // A value ends at the first closing text, as for the string reader.
+    ASSERT_TRUE(ZELT::scanElement(in, element));
+    EXPECT_EQ(element.value, "one");
+    EXPECT_STREQ(in.getBufferStringFromMarker(), "two</t>\n");
+}
+
+TEST(ScanBytes, ReadsExactlyTheGivenBytes) {
+    const std::string blocks[] = {"", "\0"s, "<", "</b>\n", "x</b>\n</b>\n", "\0</b>\0"s, sizes[1]};
+    auto fx = makeFormatter();
+    for (const std::string& bytes : blocks) {
+        for (const char* nameSpec : {"b", "b|n|1"}) {
+            ZELTBuffer in;
+            const char* data = bytes.data();
+            const auto length = static_cast<long>(bytes.size());
+            ASSERT_TRUE(fx->serializeBuffer(data, length, nameSpec, 0, in));
+            in.appendString("<next>");
+            ZELTElement element = sentinel();
+            for (const long wrong : {length - 1, length + 1, -1L, in.getBufferSize()}) {
+                EXPECT_FALSE(ZELT::scanBytes(in, wrong, element)) << wrong;
+            }
+            expectSame(element, sentinel());
+            EXPECT_EQ(in.getMarkerPos(), 0);
+            ASSERT_TRUE(ZELT::scanBytes(in, length, element));
+            EXPECT_EQ(element.tag, "b");
+            EXPECT_EQ(element.value, bytes);
+            EXPECT_STREQ(in.getBufferStringFromMarker(), "<next>");
+        }
+    }
+}
+
+struct Refusal {
+    std::string text;
+    long marker;
+    ZELTReadError::Reason reason;
+    const char* detail;
+};
+
+using Reason = ZELTReadError::Reason;
+
+const Refusal refusals[] = {
+    {"", 0, Reason::endOfText, "end of text where an element was expected"},
+    {"<a>1</a>\n", 9, Reason::endOfText, "end of text where an element was expected"},
+    {"\n<a>1</a>\n", 0, Reason::notAnElement, R"(text before an element: "\n<a>1</a>\n")"},
+    {"\0<a>"s, 0, Reason::notAnElement, R"(text before an element: "\x00<a>")"},
+    {"x\"\\\t\r\x7f\xff" + std::string(17, 'y'), 0, Reason::notAnElement,
+     R"(text before an element: "x\"\\\t\r\x7F\xFFyyyyyyyyyyyyyyyyy")"},
+    {std::string(25, 'y'), 0, Reason::notAnElement, R"(text before an element: "yyyyyyyyyyyyyyyyyyyyyyyy"...)"},
+    {"<my tag>1</my tag>\n", 0, Reason::attributes, "after <my: unknown attribute (a tag cannot hold a space or '>')"},
+    {"<t Name=\"a\" Id=\"1\">v</t>\n", 0, Reason::attributes, "after <t Name=\"a\": unknown attribute"},
+    {"<t Name=\"a\" Idx=\"1\" X>v</t>\n", 0, Reason::attributes, "after <t Name=\"a\" Idx=\"1\": unknown attribute"},
+    {"<t Name=\"a\"x>v</t>\n", 0, Reason::attributes, "after <t Name=\"a\": no \">\" ends the opening tag"},
+    {"<t Name=\"a\" Idx=\"1\"", 0, Reason::attributes, "after <t Name=\"a\" Idx=\"1\": no \">\" ends the opening tag"},
+    {"<t", 0, Reason::attributes, "after <t: no \">\" ends the opening tag"},
+    {"<" + std::string(30, 't'), 0, Reason::attributes,
+     "after <ttttttttttttttttttttttt...: no \">\" ends the opening tag"},
+    {"<t Name=\"a>v</t>\n", 0, Reason::attributes, "after <t Name=\": unterminated attribute value"},
+    {"<t>v</t>", 0, Reason::noClosingText, "no </t> and line feed follows"},
+    {"<t></t>\n", 1, Reason::notAnElement, R"(text before an element: "t></t>\n")"},
+};
+
+TEST(ScanRefusals, ChangeNothingAndSayWhy) {
+    for (const Refusal& r : refusals) {
+        ZELTBuffer in;
+        load(in, r.text, r.marker);
+        ZELTElement element = sentinel();
+        EXPECT_FALSE(ZELT::scanElement(in, element)) << r.detail;
+        EXPECT_FALSE(ZELT::scanBytes(in, 1, element)) << r.detail;
+        expectSame(element, sentinel());
+        EXPECT_EQ(in.getMarkerPos(), r.marker);
+        const ZELTReadError error = ZELT::explainScan(in);
+        EXPECT_EQ(error.reason, r.reason) << r.detail;
+        EXPECT_EQ(error.detail(), r.detail);
+        EXPECT_EQ(error.offset, r.marker);
+    }
+}
+
+// A handle that reports an odd size or marker, or refuses to move the marker.
+class OddBuffer : public ZELTBuffer {
+public:
+    long size = 9;
+    long marker = 0;
+    long getBufferSize() const override { return size; }
+    long getMarkerPos() const override { return marker; }
+    bool setMarkerPos(long /*position*/) override { return false; }
+};
+
+TEST(ScanRefusals, NoAreaOrAnOddBuffer) {
+    ZELTBuffer empty;
+    ZELTElement element = sentinel();
+    EXPECT_FALSE(ZELT::scanElement(empty, element));
+    EXPECT_EQ(ZELT::explainScan(empty).message, "line 1, column 1: end of text where an element was expected");
+    EXPECT_EQ(ZELT::explainRead("v", empty).reason, ZELTReadError::endOfText);
+    OddBuffer odd;
+    load(odd, "<v>1</v>\n");
+    const std::pair<long, long> sizesAndMarkers[] = {{-1, 0}, {9, -1}, {9, 10}, {9, 0}};
+    for (const auto& [size, marker] : sizesAndMarkers) {
+        odd.size = size;
+        odd.marker = marker;
+        EXPECT_FALSE(ZELT::scanElement(odd, element)) << size << ' ' << marker;
+        EXPECT_FALSE(ZELT::scanBytes(odd, 1, element)) << size << ' ' << marker;
+    }
+    expectSame(element, sentinel());
+}
+
+struct Explained {
+    std::string text;
+    long marker;
+    const char* name;
+    ZELTReadError error;
+};
+
+ZELTReadError refused(Reason reason, long offset, long line, long column, const std::string& detail) {
+    return {reason, offset, line, column,
+            "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + detail};
+}
+
+const std::string longTag(65, 'n');
+
+const Explained explained[] = {
+    {"<count>1</count>\n", 0, "count", {}},
+    {"<a>1</a>\n<total>2</total>\n", 9, "count", refused(Reason::otherTag, 9, 2, 1, "expected <count>, found <total>")},
+    {"<a>1</a>\n<a>\n<counter>2</counter>\n", 13, "count",
+     refused(Reason::otherTag, 13, 3, 1, "expected <count>, found <counter>")},
+    {"<a>\r\n<count", 5, "count", refused(Reason::otherTag, 5, 2, 1, "expected <count>, found <count")},
+    {"<a>1</a>\n<cou", 9, "count", refused(Reason::otherTag, 9, 2, 1, "expected <count>, found <cou")},
+    {"<" + std::string(22, 'x') + ">", 0, "t",
+     refused(Reason::otherTag, 0, 1, 1, "expected <t>, found <" + std::string(22, 'x') + ">")},
+    {"<" + std::string(23, 'x') + ">", 0, "t",
+     refused(Reason::otherTag, 0, 1, 1, "expected <t>, found <" + std::string(23, 'x') + "...")},
+    {"<count Name=\"n\">1</count>\n", 0, "count", refused(Reason::attributes, 0, 1, 1, "<count> carries attributes")},
+    {"ab<count>1</count>\n", 2, "count", {}},
+    {"ab\n<count>1</count>\n", 2, "count",
+     refused(Reason::notAnElement, 2, 1, 3,
+             R"(text before an element: "\n<count>1</count>\n" where <count> was expected)")},
+    {"<v>1</v>\n", 9, "v", refused(Reason::endOfText, 9, 2, 1, "end of text where <v> was expected")},
+    {"<v>1</v>", 0, "v", refused(Reason::noClosingText, 0, 1, 1, "no </v> and line feed follows")},
+    {"<v>1\0</v>\n"s, 0, "v",
+     refused(Reason::noClosingText, 0, 1, 1, "no </v> and line feed follows before the NUL byte at offset 4")},
+    {"<x></x></x>\n", 0, "x></x", refused(Reason::noClosingText, 0, 1, 1, "no </x></x> and line feed follows")},
+    {"\n", 1, longTag.c_str(),
+     refused(Reason::endOfText, 1, 2, 1, "end of text where <" + longTag.substr(0, 64) + "...> was expected")},
+    {"<v>", 0, nullptr, refused(Reason::otherTag, 0, 1, 1, "no tag given (the name is null)")},
+};
+
+TEST(ExplainRead, GivesTheReasonAndWhereTheElementShouldBegin) {
+    for (const Explained& e : explained) {
+        ZELTBuffer in;
+        load(in, e.text, e.marker);
+        const ZELTReadError error = ZELT::explainRead(e.name, in);
+        EXPECT_EQ(error.reason, e.error.reason) << e.error.message;
+        EXPECT_EQ(error.offset, e.error.offset) << e.error.message;
+        EXPECT_EQ(error.line, e.error.line) << e.error.message;
+        EXPECT_EQ(error.column, e.error.column) << e.error.message;
+        EXPECT_EQ(error.message, e.error.message);
+        EXPECT_EQ(in.getMarkerPos(), e.marker);
+    }
+}
+
+TEST(ExplainRead, CountsLinesFarIntoTheText) {
+    const std::string text = std::string(70000, '\n') + std::string(65537, 'x') + "<v>";
+    ZELTBuffer in;
+    load(in, text, static_cast<long>(text.size()) - 1);
+    const ZELTReadError error = ZELT::explainRead("v", in);
+    EXPECT_EQ(error.line, 70001);
+    EXPECT_EQ(error.column, 65540);
+    EXPECT_EQ(error.detail(), R"(text before an element: ">" where <v> was expected)");
+}
+
+// For any text, explainRead says none exactly when the typed readers read.
+TEST(ExplainRead, AgreesWithTheTypedReaders) {
+    auto fx = makeFormatter();
+    std::mt19937 random(12);
+    const std::string pieces[] = {"<", ">", "/", "v", "w", " ", "\n", "\0"s, "</v>\n", "<v>", "1"};
+    int accepted = 0;
+    for (int i = 0; i < 20000; ++i) {
+        // Mostly an opening tag at the marker, so that both outcomes are common.
+        std::string text = random() % 4 == 0 ? "" : "<v>";
+        for (size_t length = random() % 8; length > 0; --length) {
+            text += pieces[random() % std::size(pieces)];
+        }
+        ZELTBuffer in;
+        load(in, text, random() % 4 == 0 ? static_cast<long>(random() % (text.size() + 1)) : 0);
+        const long marker = in.getMarkerPos();
+        std::string value;
+        int number = 0;
+        const bool readsString = fx->deserializeString("v", in, value);
+        accepted += readsString ? 1 : 0;
+        in.setMarkerPos(marker);
+        EXPECT_EQ(fx->deserializeInt32_t("v", in, number), readsString);
+        in.setMarkerPos(marker);
+        EXPECT_EQ(ZELT::explainRead("v", in).reason == ZELTReadError::none, readsString)
+            << testing::PrintToString(text);
+    }
+    EXPECT_GT(accepted, 2000);
+}
+
+TEST(ExplainRead, DetailKeepsAMessageWithoutAPosition) {
+    ZELTReadError error;
+    error.message = "made by hand: no position";
+    EXPECT_EQ(error.detail(), error.message);
+    error.message = "line 3";
+    EXPECT_EQ(error.detail(), "line 3");
+}
+
+} // namespace
