@@ -14,6 +14,7 @@ install(FILES
     "${PROJECT_SOURCE_DIR}/formatter/ZELTFx.h"
     "${PROJECT_SOURCE_DIR}/formatter/ZELTFxXMLImpl.h"
     "${PROJECT_SOURCE_DIR}/scan/ZELTScan.h"
+    "${PROJECT_SOURCE_DIR}/file/ZELTFile.h"
   DESTINATION include/zelt) # the target's INSTALL_INTERFACE include directory
 
 install(EXPORT zeltTargets NAMESPACE zelt:: DESTINATION "${zelt_cmake_dir}")

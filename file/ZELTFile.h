@@ -1,0 +1,95 @@
+#ifndef ZELT_FILE_H
+#define ZELT_FILE_H
+
+#include <memory>
+#include <string>
+
+#include "ZELTBuffer.h"
+
+namespace ZELT {
+
+class ZELTFileIn;
+
+/// Replaces @p in's content with the whole file at @p path (NUL bytes
+/// included), marker 0. On failure (a null path, a missing file, no
+/// permission, a directory, a read error) returns false, stores a reason such
+/// as "data.txt: cannot open: No such file or directory" in @p error when it
+/// is given, and leaves @p in exactly as it was.
+///
+/// A regular file of 1 MiB or more is mapped into memory and copied once. Like
+/// every mapped file, one that another process truncates during that copy
+/// kills the program with SIGBUS. Files that are only ever replaced by
+/// renaming (as saveFile and ZELTFileBuffer do) are safe; open a file that
+/// may be truncated in place yourself and use loadDescriptor.
+ZELT_API bool loadFile(const char* path, ZELTBuffer& in, std::string* error = nullptr);
+
+/// loadFile for an open descriptor, such as 0 for standard input: reads with
+/// read(2) from its offset to its end and does not close it. It never maps, so
+/// a file truncated meanwhile just ends early. @p name stands for the source in
+/// reasons ("descriptor N" when null). On failure the offset is unspecified.
+ZELT_API bool loadDescriptor(int fd, const char* name, ZELTBuffer& in, std::string* error = nullptr);
+
+/// Writes @p out's content to @p path atomically: to a new temporary file in
+/// the same folder, flushed to disk, renamed over @p path, then the folder
+/// flushed. A link at @p path stays and the file it names is replaced. The
+/// replaced file's permissions (and owner, where allowed) carry over; a new
+/// file gets 0666 less the umask. On failure returns false with a reason in
+/// @p error, @p path is as it was and no temporary file is left.
+ZELT_API bool saveFile(const char* path, const ZELTBuffer& out, std::string* error = nullptr);
+
+/// A buffer that streams what is appended to it into a file, holding at most
+/// one window of bytes in memory. Give it to a formatter's writers as any
+/// ZELTBuffer; close() puts the file in place as saveFile would.
+///
+/// Appends fill the window; one that would overflow it writes the window out
+/// first, and one at least a window long goes straight to the file. Once a
+/// write has failed (disk full, file size limit), that append and every later
+/// append and close() return false, and the temporary is removed at once.
+///
+/// The other operations act on the window, the bytes not yet written:
+/// setString and setBufferString replace them, clearBufferString drops them,
+/// the marker and the reading views see only them, and setBufReserveSize sizes
+/// their memory. tearDown writes them out, then releases the memory. Bytes
+/// already written are never touched. Not copyable: it owns an open file.
+class ZELT_API ZELTFileBuffer : public ZELTBuffer {
+public:
+    /// Opens a temporary file beside @p path and reserves a window of @p window
+    /// bytes (at least 4,096). When the file cannot be made, isOpen() is false,
+    /// every append returns false, and close() gives the reason.
+    explicit ZELTFileBuffer(const char* path, long window = 1L << 20);
+    ZELTFileBuffer(const ZELTFileBuffer&) = delete;
+    ZELTFileBuffer& operator=(const ZELTFileBuffer&) = delete;
+
+    /// Whether appends can go to the file: from a successful construction
+    /// until close() or a failed write.
+    bool isOpen() const;
+    /// Writes the window out, flushes the file to disk and renames it over the
+    /// path. Returns true only for the call that did so; otherwise false with
+    /// the first failure's reason (or "already closed") in @p error, and no
+    /// temporary left. Releases the window's memory either way.
+    bool close(std::string* error = nullptr);
+    /// The window's size in bytes, after the minimum was applied.
+    long getWindow() const;
+    /// Bytes written to the file so far; the window's bytes come on top.
+    long getWrittenSize() const;
+
+    void tearDown() override;
+    bool setBufferString(const char* source, long length) override;
+    bool setString(const char* text) override;
+    bool appendBufferString(const char* source, long length) override;
+    bool appendString(const char* text) override;
+
+    /// Without a successful close(), removes the temporary: @p path stays as it was.
+    ~ZELTFileBuffer() override;
+
+private:
+    // Writes the window's bytes to the file and empties it; false when the write failed.
+    bool writeWindow();
+
+    std::unique_ptr<ZELTFileIn> file;
+    long window;
+};
+
+} // namespace ZELT
+
+#endif

@@ -1,0 +1,62 @@
+#ifndef ZELT_FILE_IN_H
+#define ZELT_FILE_IN_H
+
+#include <string>
+
+namespace ZELT {
+
+/// Reason for a failed file operation: "NAME: STEP: system text" for the
+/// error number @p code; without "NAME: " when @p name is empty, and without
+/// the system text when @p code is 0.
+std::string fileFailure(const std::string& name, const char* step, int code);
+
+/// The writing side of saveFile and ZELTFileBuffer: a new file made beside its
+/// target and renamed over it only once complete. Internal to the library.
+///
+/// Every failure is kept as the first reason and removes the temporary at
+/// once; from then on each operation returns false.
+class ZELTFileIn {
+public:
+    /// Opens the folder and creates the temporary; isOpen() tells whether it worked.
+    explicit ZELTFileIn(const char* path);
+    ZELTFileIn(const ZELTFileIn&) = delete;
+    ZELTFileIn& operator=(const ZELTFileIn&) = delete;
+    /// Removes the temporary unless commit() put it in place.
+    ~ZELTFileIn();
+
+    /// Whether the temporary is there and nothing has failed.
+    bool isOpen() const;
+    /// Writes all @p length bytes, resuming after signals and short writes.
+    bool write(const char* data, long length);
+    /// Flushes the temporary, renames it over the target and flushes the
+    /// folder. A second call fails with "already closed".
+    bool commit();
+    /// The first failure's reason; empty while nothing failed.
+    const std::string& reason() const;
+    /// Bytes written so far.
+    long written() const;
+
+private:
+    enum class State { open, failed, committed };
+
+    // Finds the folder and the name to replace, following a link at the path.
+    bool locate(const char* path);
+    bool createTemporary();
+    // Keeps the first reason, closes and removes the temporary; returns false.
+    bool fail(const char* step, int code);
+    // Closes and unlinks the temporary if it is there.
+    void removeTemporary();
+
+    State state;
+    std::string path; // as the caller gave it, for reasons
+    std::string target;
+    std::string temporary;
+    std::string error;
+    int folder;
+    int descriptor;
+    long writtenBytes;
+};
+
+} // namespace ZELT
+
+#endif

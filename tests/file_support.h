@@ -1,0 +1,144 @@
+#ifndef ZELT_FILE_SUPPORT_H
+#define ZELT_FILE_SUPPORT_H
+
+// Shared by the file tests: a scratch folder, whole-file reads and writes,
+// and a snapshot of everything observable about a buffer.
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ZELTFile.h"
+
+namespace zelt_test {
+
+// A fresh folder under $TMPDIR (or /tmp), removed with what it holds.
+class TempFolder {
+public:
+    TempFolder() {
+        const char* const base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/zelt-file-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            ADD_FAILURE() << "mkdtemp failed";
+        }
+        root = pattern;
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    ~TempFolder() { removeTree(root); }
+
+    std::string path(const std::string& name) const { return root + "/" + name; }
+
+    // The names in the folder, sorted: a temporary left behind shows here.
+    std::vector<std::string> listing() const { return namesIn(root); }
+
+    static std::vector<std::string> namesIn(const std::string& folder) {
+        std::vector<std::string> names;
+        if (DIR* const dir = ::opendir(folder.c_str())) {
+            while (const dirent* const entry = ::readdir(dir)) {
+                const std::string name = entry->d_name;
+                if (name != "." && name != "..") {
+                    names.push_back(name);
+                }
+            }
+            ::closedir(dir);
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    static void removeTree(const std::string& at) {
+        struct stat status {};
+        if (::lstat(at.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+            ::chmod(at.c_str(), 0700);
+            for (const std::string& name : namesIn(at)) {
+                removeTree(at + "/" + name);
+            }
+            ::rmdir(at.c_str());
+        } else {
+            ::unlink(at.c_str());
+        }
+    }
+
+    std::string root;
+};
+
+inline void writeWhole(const std::string& path, const std::string& bytes) {
+    FILE* const file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path;
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+    ASSERT_EQ(std::fclose(file), 0);
+}
+
+// The file's bytes, or "<missing>" when it cannot be opened.
+inline std::string readWhole(const std::string& path) {
+    FILE* const file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return "<missing>";
+    }
+    std::string bytes;
+    char chunk[65536];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        bytes.append(chunk, got);
+    }
+    std::fclose(file);
+    return bytes;
+}
+
+// @p length bytes of every value 0 to 255 in turn, NUL bytes included.
+inline std::string patternBytes(size_t length) {
+    std::string bytes(length, '\0');
+    for (size_t i = 0; i < length; ++i) {
+        bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xff);
+    }
+    return bytes;
+}
+
+// Everything a caller can observe of a buffer, the zero tail included.
+struct BufferState {
+    std::string content;
+    long size = 0;
+    long capacity = 0;
+    long marker = 0;
+    bool tailZero = true;
+
+    explicit BufferState(const ZELT::ZELTBuffer& buffer)
+        : size(buffer.getBufferSize()), capacity(buffer.getBufReserveSize()), marker(buffer.getMarkerPos()) {
+        const char* const area = buffer.getBufferString();
+        if (area != nullptr) {
+            content.assign(area, static_cast<size_t>(size));
+            tailZero = std::all_of(area + size, area + capacity, [](char c) { return c == '\0'; });
+        }
+    }
+    bool operator==(const BufferState& other) const {
+        return content == other.content && size == other.size && capacity == other.capacity &&
+               marker == other.marker && tailZero == other.tailZero;
+    }
+};
+
+inline std::ostream& operator<<(std::ostream& out, const BufferState& state) {
+    return out << "{size " << state.size << ", capacity " << state.capacity << ", marker " << state.marker
+               << (state.tailZero ? "" : ", tail not zero") << "}";
+}
+
+// A buffer with content, a reserve and a marker in the middle, to see that a
+// failed load changes none of them.
+inline void fillBuffer(ZELT::ZELTBuffer& buffer) {
+    buffer.setBufReserveSize(100);
+    buffer.setString("<count>42</count>\n");
+    buffer.setMarkerPos(7);
+}
+
+} // namespace zelt_test
+
+#endif

@@ -1,0 +1,654 @@
+// loadFile, loadDescriptor, saveFile and ZELTFileBuffer against real files in
+// a scratch folder. Every failure case also checks the folder's listing, so a
+// temporary left behind shows.
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <functional>
+#include <malloc.h>
+#include <memory>
+#include <random>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ZELTFile.h"
+#include "file_support.h"
+#include "test_support.h"
+
+using ZELT::ZELTBuffer;
+using ZELT::ZELTFileBuffer;
+using zelt_test::BufferState;
+using zelt_test::TempFolder;
+using zelt_test::patternBytes;
+using zelt_test::readWhole;
+using zelt_test::writeWhole;
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+// Runs @p body in a child process whose files may not grow past @p limit
+// bytes, with SIGXFSZ ignored so that writes fail with EFBIG instead; the
+// child's result is @p body's.
+bool inSizeLimitedChild(rlim_t limit, const std::function<bool()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit fsize{limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &fsize);
+        ::_exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// ---------------------------------------------------------------- loading
+
+// Sizes around the scratch memory's first size and around the size from which
+// files are mapped rather than read, so that both ways are seen at their edges.
+class LoadSize : public testing::TestWithParam<size_t> {};
+
+TEST_P(LoadSize, ReplacesTheContentWithTheWholeFileMarkerAtZero) {
+    TempFolder folder;
+    const std::string bytes = patternBytes(GetParam());
+    writeWhole(folder.path("data"), bytes);
+    ZELTBuffer in;
+    zelt_test::fillBuffer(in);
+    std::string error = "untouched";
+    ASSERT_TRUE(ZELT::loadFile(folder.path("data").c_str(), in, &error));
+    EXPECT_EQ(error, "untouched");
+    // The same content installed by hand gives the same capacity: loading follows the buffer's own rules.
+    ZELTBuffer expected;
+    zelt_test::fillBuffer(expected);
+    expected.setBufferString(bytes.data(), static_cast<long>(bytes.size()));
+    expected.setMarkerPos(0);
+    EXPECT_EQ(BufferState(in), BufferState(expected));
+    EXPECT_TRUE(BufferState(in).content == bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, LoadSize,
+                         testing::Values(0, 1, 99, 100, 101, 65535, 65536, 65537, (1 << 20) - 1, 1 << 20,
+                                         (1 << 20) + 1, 3 << 20));
+
+TEST(LoadFile, ReadsFilesThatClaimNoSize) {
+    ZELTBuffer in;
+    ASSERT_TRUE(ZELT::loadFile("/proc/self/status", in));
+    EXPECT_GT(in.getBufferSize(), 0);
+    EXPECT_TRUE(contains(zelt_test::contentOf(in), "Name:"));
+}
+
+struct LoadFailure {
+    const char* name;
+    std::function<std::string(TempFolder&)> prepare; // returns the path; nullptr stands for "(null)"
+    const char* reason;                              // what the reason must contain besides the path
+};
+
+const LoadFailure loadFailures[] = {
+    {"missing file", [](TempFolder& f) { return f.path("absent"); }, "cannot open: No such file or directory"},
+    {"missing folder", [](TempFolder& f) { return f.path("absent/data"); }, "No such file or directory"},
+    {"directory", [](TempFolder& f) { return f.path(""); }, "cannot read: Is a directory"},
+    {"empty path", [](TempFolder&) { return std::string(); }, "No such file or directory"},
+    {"file as folder",
+     [](TempFolder& f) {
+         writeWhole(f.path("plain"), "x");
+         return f.path("plain/data");
+     },
+     "Not a directory"},
+    {"no permission",
+     [](TempFolder& f) {
+         writeWhole(f.path("secret"), "x");
+         ::chmod(f.path("secret").c_str(), 0);
+         return f.path("secret");
+     },
+     "Permission denied"},
+};
+
+TEST(LoadFile, FailureNamesThePathAndLeavesTheBufferAsItWas) {
+    for (const LoadFailure& failure : loadFailures) {
+        SCOPED_TRACE(failure.name);
+        if (std::strcmp(failure.name, "no permission") == 0 && ::geteuid() == 0) {
+            // root reads any file: the permission check cannot fail here.
+            continue;
+        }
+        TempFolder folder;
+        const std::string path = failure.prepare(folder);
+        const Names before = folder.listing();
+        ZELTBuffer in;
+        zelt_test::fillBuffer(in);
+        const BufferState state(in);
+        std::string error;
+        EXPECT_FALSE(ZELT::loadFile(path.c_str(), in, &error));
+        EXPECT_TRUE(contains(error, path + ": ")) << error;
+        EXPECT_TRUE(contains(error, failure.reason)) << error;
+        EXPECT_EQ(BufferState(in), state);
+        EXPECT_FALSE(ZELT::loadFile(path.c_str(), in)); // no reason wanted
+        EXPECT_EQ(BufferState(in), state);
+        EXPECT_EQ(folder.listing(), before);
+    }
+}
+
+TEST(LoadFile, NullPathIsRefused) {
+    ZELTBuffer in;
+    zelt_test::fillBuffer(in);
+    const BufferState state(in);
+    std::string error;
+    EXPECT_FALSE(ZELT::loadFile(nullptr, in, &error));
+    EXPECT_EQ(error, "no path given");
+    EXPECT_EQ(BufferState(in), state);
+}
+
+// A buffer that takes no content, as a derived buffer may.
+class RefusingBuffer : public ZELTBuffer {
+public:
+    bool setBufferString(const char* /*source*/, long /*length*/) override { return false; }
+};
+
+TEST(LoadFile, ABufferThatRefusesTheContentIsAFailure) {
+    TempFolder folder;
+    for (const size_t size : {size_t{10}, size_t{2} << 20}) { // read and mapped
+        writeWhole(folder.path("data"), patternBytes(size));
+        RefusingBuffer in;
+        std::string error;
+        EXPECT_FALSE(ZELT::loadFile(folder.path("data").c_str(), in, &error));
+        EXPECT_EQ(error, folder.path("data") + ": the buffer refused the content");
+    }
+}
+
+TEST(LoadDescriptor, ReadsAPipeOfAnyLengthToItsEnd) {
+    for (const size_t size : {size_t{0}, size_t{65535}, size_t{65536}, size_t{65537}, size_t{300000}}) {
+        SCOPED_TRACE(size);
+        int ends[2];
+        ASSERT_EQ(::pipe(ends), 0);
+        const std::string bytes = patternBytes(size);
+        std::thread writer([&] {
+            EXPECT_EQ(::write(ends[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+            ::close(ends[1]);
+        });
+        ZELTBuffer in;
+        zelt_test::fillBuffer(in);
+        EXPECT_TRUE(ZELT::loadDescriptor(ends[0], "-", in));
+        writer.join();
+        ::close(ends[0]);
+        EXPECT_TRUE(zelt_test::contentOf(in) == bytes);
+        EXPECT_EQ(in.getMarkerPos(), 0);
+        EXPECT_TRUE(BufferState(in).tailZero);
+    }
+}
+
+TEST(LoadDescriptor, ReadsFromTheOffsetOnAndLeavesTheDescriptorOpen) {
+    TempFolder folder;
+    const std::string bytes = patternBytes(3 << 20); // mapped size through loadFile, read here
+    writeWhole(folder.path("data"), bytes);
+    const int fd = ::open(folder.path("data").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::lseek(fd, 1000, SEEK_SET), 1000);
+    ZELTBuffer in;
+    EXPECT_TRUE(ZELT::loadDescriptor(fd, nullptr, in));
+    EXPECT_TRUE(zelt_test::contentOf(in) == bytes.substr(1000));
+    EXPECT_EQ(::lseek(fd, 0, SEEK_CUR), static_cast<off_t>(bytes.size()));
+    EXPECT_EQ(::close(fd), 0);
+}
+
+TEST(LoadDescriptor, FailureNamesTheSourceAndLeavesTheBufferAsItWas) {
+    TempFolder folder;
+    writeWhole(folder.path("data"), "abc");
+    const int writeOnly = ::open(folder.path("data").c_str(), O_WRONLY);
+    const int directory = ::open(folder.path("").c_str(), O_RDONLY | O_DIRECTORY);
+    const struct {
+        int fd;
+        const char* name;
+        const char* reason;
+    } cases[] = {
+        {writeOnly, "out", "out: cannot read: Bad file descriptor"},
+        {directory, "dir", "dir: cannot read: Is a directory"},
+        {-1, nullptr, "descriptor -1: cannot read: Bad file descriptor"},
+    };
+    for (const auto& failure : cases) {
+        ZELTBuffer in;
+        zelt_test::fillBuffer(in);
+        const BufferState state(in);
+        std::string error;
+        EXPECT_FALSE(ZELT::loadDescriptor(failure.fd, failure.name, in, &error));
+        EXPECT_EQ(error, failure.reason);
+        EXPECT_EQ(BufferState(in), state);
+    }
+    ::close(writeOnly);
+    ::close(directory);
+}
+
+// ---------------------------------------------------------------- saving
+
+TEST(SaveFile, WritesTheContentExactlyAndLeavesNoTemporary) {
+    TempFolder folder;
+    for (const size_t size : {size_t{0}, size_t{1}, size_t{65537}, size_t{3} << 20}) {
+        SCOPED_TRACE(size);
+        const std::string bytes = patternBytes(size);
+        ZELTBuffer out;
+        out.setBufferString(bytes.data(), static_cast<long>(bytes.size()));
+        std::string error;
+        ASSERT_TRUE(ZELT::saveFile(folder.path("data").c_str(), out, &error)) << error;
+        EXPECT_TRUE(readWhole(folder.path("data")) == bytes);
+        EXPECT_EQ(folder.listing(), Names{"data"});
+        // And back.
+        ZELTBuffer in;
+        ASSERT_TRUE(ZELT::loadFile(folder.path("data").c_str(), in));
+        EXPECT_TRUE(zelt_test::contentOf(in) == bytes);
+    }
+}
+
+TEST(SaveFile, ABufferWithoutAnAreaSavesAnEmptyFile) {
+    TempFolder folder;
+    writeWhole(folder.path("data"), "old");
+    ZELTBuffer out;
+    out.tearDown();
+    ASSERT_TRUE(ZELT::saveFile(folder.path("data").c_str(), out));
+    EXPECT_EQ(readWhole(folder.path("data")), "");
+}
+
+TEST(SaveFile, PathWithoutAFolderIsInTheWorkingFolder) {
+    TempFolder folder;
+    char previous[4096];
+    ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(::chdir(folder.path("").c_str()), 0);
+    ZELTBuffer out;
+    out.setString("here");
+    const bool saved = ZELT::saveFile("data", out);
+    ASSERT_EQ(::chdir(previous), 0);
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(readWhole(folder.path("data")), "here");
+    EXPECT_EQ(folder.listing(), Names{"data"});
+}
+
+TEST(SaveFile, NewFilesFollowTheUmaskAndReplacedFilesKeepTheirMode) {
+    TempFolder folder;
+    ZELTBuffer out;
+    out.setString("text");
+    const mode_t previous = ::umask(027);
+    const bool created = ZELT::saveFile(folder.path("new").c_str(), out);
+    ::umask(previous);
+    ASSERT_TRUE(created);
+    struct stat status {};
+    ASSERT_EQ(::stat(folder.path("new").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
+
+    writeWhole(folder.path("kept"), "old");
+    ASSERT_EQ(::chmod(folder.path("kept").c_str(), 0604), 0);
+    ASSERT_TRUE(ZELT::saveFile(folder.path("kept").c_str(), out));
+    ASSERT_EQ(::stat(folder.path("kept").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0604u);
+    EXPECT_EQ(readWhole(folder.path("kept")), "text");
+}
+
+TEST(SaveFile, ALinkStaysAndTheFileItNamesIsReplaced) {
+    TempFolder folder;
+    ASSERT_EQ(::mkdir(folder.path("real").c_str(), 0700), 0);
+    writeWhole(folder.path("real/data"), "old");
+    ASSERT_EQ(::symlink("real/data", folder.path("link").c_str()), 0);
+    ZELTBuffer out;
+    out.setString("new");
+    ASSERT_TRUE(ZELT::saveFile(folder.path("link").c_str(), out));
+    struct stat status {};
+    ASSERT_EQ(::lstat(folder.path("link").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    EXPECT_EQ(readWhole(folder.path("real/data")), "new");
+    EXPECT_EQ(TempFolder::namesIn(folder.path("real")), Names{"data"});
+
+    // A link to nothing is replaced by the file.
+    ASSERT_EQ(::symlink("nowhere", folder.path("dangling").c_str()), 0);
+    ASSERT_TRUE(ZELT::saveFile(folder.path("dangling").c_str(), out));
+    ASSERT_EQ(::lstat(folder.path("dangling").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISREG(status.st_mode));
+}
+
+struct SaveFailure {
+    const char* name;
+    std::function<std::string(TempFolder&)> prepare;
+    const char* reason;
+};
+
+const SaveFailure saveFailures[] = {
+    {"missing folder", [](TempFolder& f) { return f.path("absent/data"); },
+     "cannot open its folder: No such file or directory"},
+    {"directory", [](TempFolder& f) { return f.path("sub"); }, "cannot write: Is a directory"},
+    {"trailing slash", [](TempFolder& f) { return f.path("sub/"); }, "cannot write: Is a directory"},
+    {"empty path", [](TempFolder&) { return std::string(); }, "cannot write: No such file or directory"},
+    {"file as folder", [](TempFolder& f) { return f.path("data/x"); }, "Not a directory"},
+    // A folder where nothing can be created, whoever runs the test.
+    {"pseudo file system", [](TempFolder&) { return std::string("/proc/zelt-data"); },
+     "cannot create a temporary file: "},
+    {"no permission",
+     [](TempFolder& f) {
+         ::chmod(f.path("sub").c_str(), 0500);
+         return f.path("sub/data");
+     },
+     "cannot create a temporary file: Permission denied"},
+};
+
+TEST(SaveFile, FailureLeavesThePathAndTheFolderAsTheyWere) {
+    for (const SaveFailure& failure : saveFailures) {
+        SCOPED_TRACE(failure.name);
+        if (std::strcmp(failure.name, "no permission") == 0 && ::geteuid() == 0) {
+            // root writes into any folder: the permission check cannot fail here.
+            continue;
+        }
+        TempFolder folder;
+        writeWhole(folder.path("data"), "old");
+        ASSERT_EQ(::mkdir(folder.path("sub").c_str(), 0700), 0);
+        const std::string path = failure.prepare(folder);
+        const Names before = folder.listing();
+        ZELTBuffer out;
+        out.setString("new");
+        std::string error;
+        EXPECT_FALSE(ZELT::saveFile(path.c_str(), out, &error));
+        EXPECT_TRUE(contains(error, path + ": ")) << error;
+        EXPECT_TRUE(contains(error, failure.reason)) << error;
+        EXPECT_FALSE(ZELT::saveFile(path.c_str(), out)); // no reason wanted
+        EXPECT_EQ(readWhole(folder.path("data")), "old");
+        EXPECT_EQ(folder.listing(), before);
+        EXPECT_EQ(TempFolder::namesIn(folder.path("sub")), Names{});
+    }
+}
+
+TEST(SaveFile, NullPathIsRefused) {
+    ZELTBuffer out;
+    std::string error;
+    EXPECT_FALSE(ZELT::saveFile(nullptr, out, &error));
+    EXPECT_EQ(error, "no path given");
+}
+
+TEST(SaveFile, AFileSizeLimitFailsTheSaveAndKeepsTheOldFile) {
+    TempFolder folder;
+    writeWhole(folder.path("data"), "old");
+    const std::string bytes = patternBytes(100000);
+    const bool childPassed = inSizeLimitedChild(4096, [&] {
+        ZELTBuffer out;
+        out.setBufferString(bytes.data(), static_cast<long>(bytes.size()));
+        std::string error;
+        return !ZELT::saveFile(folder.path("data").c_str(), out, &error) &&
+               error == folder.path("data") + ": cannot write: File too large";
+    });
+    EXPECT_TRUE(childPassed);
+    EXPECT_EQ(readWhole(folder.path("data")), "old");
+    EXPECT_EQ(folder.listing(), Names{"data"});
+}
+
+// ---------------------------------------------------------------- streaming
+
+// Appends of every size around the window's edges, some taken from the
+// window itself, must give the file exactly what a plain buffer would hold.
+TEST(FileBuffer, StreamsExactlyWhatWasAppendedAcrossWindowEdges) {
+    TempFolder folder;
+    std::mt19937 random(13);
+    for (const long window : {4096L, 10000L}) {
+        SCOPED_TRACE(window);
+        const std::string path = folder.path("data");
+        const std::string source = patternBytes(static_cast<size_t>(3 * window));
+        std::string expected;
+        ZELTFileBuffer out(path.c_str(), window);
+        ASSERT_TRUE(out.isOpen());
+        const long edges[] = {0, 1, window - 1, window, window + 1, 2 * window};
+        for (int step = 0; step < 400; ++step) {
+            long length = edges[random() % 6] + static_cast<long>(random() % 3) - 1;
+            length = std::max(0L, std::min(length, 3 * window));
+            if (step % 7 == 3 && out.getBufferSize() > 0) {
+                // From the window itself: its bytes must survive being written out.
+                length = std::min<long>(length, out.getBufferSize());
+                expected.append(out.getBufferString(), static_cast<size_t>(length));
+                ASSERT_TRUE(out.appendBufferString(out.getBufferString(), length));
+            } else {
+                expected.append(source, 0, static_cast<size_t>(length));
+                ASSERT_TRUE(out.appendBufferString(source.data(), length));
+            }
+            ASSERT_LE(out.getBufferSize(), window);
+            ASSERT_EQ(out.getBufReserveSize(), window + 2); // the window never grows
+            ASSERT_EQ(out.getWrittenSize() + out.getBufferSize(), static_cast<long>(expected.size()));
+        }
+        std::string error;
+        ASSERT_TRUE(out.close(&error)) << error;
+        EXPECT_TRUE(readWhole(path) == expected);
+        EXPECT_EQ(folder.listing(), Names{"data"});
+    }
+}
+
+TEST(FileBuffer, WindowFillsToItsEdgeBeforeAnythingIsWritten) {
+    TempFolder folder;
+    ZELTFileBuffer out(folder.path("data").c_str(), 4096);
+    const std::string bytes = patternBytes(4097);
+    ASSERT_TRUE(out.appendBufferString(bytes.data(), 4095));
+    EXPECT_EQ(out.getWrittenSize(), 0);
+    ASSERT_TRUE(out.appendBufferString(bytes.data(), 1)); // exactly full
+    EXPECT_EQ(out.getWrittenSize(), 0);
+    ASSERT_TRUE(out.appendBufferString(bytes.data(), 1)); // one over: the window goes out
+    EXPECT_EQ(out.getWrittenSize(), 4096);
+    EXPECT_EQ(out.getBufferSize(), 1);
+    ASSERT_TRUE(out.appendBufferString(bytes.data(), 4097)); // longer than the window: straight out
+    EXPECT_EQ(out.getWrittenSize(), 4096 + 1 + 4097);
+    EXPECT_EQ(out.getBufferSize(), 0);
+    EXPECT_TRUE(out.close());
+}
+
+TEST(FileBuffer, WindowHasAMinimum) {
+    TempFolder folder;
+    for (const long window : {-5L, 0L, 1L, 4095L}) {
+        ZELTFileBuffer out(folder.path("data").c_str(), window);
+        EXPECT_EQ(out.getWindow(), 4096);
+    }
+    EXPECT_EQ(ZELTFileBuffer(folder.path("data").c_str()).getWindow(), 1L << 20);
+    EXPECT_EQ(folder.listing(), Names{}); // none was closed
+}
+
+TEST(FileBuffer, FormatterElementsReadBackFromTheLoadedFile) {
+    TempFolder folder;
+    const auto fx = zelt_test::makeFormatter();
+    const int count = 20000;
+    {
+        ZELTFileBuffer out(folder.path("data").c_str(), 4096);
+        for (int i = 0; i < count; ++i) {
+            const std::string text = "item " + std::to_string(i);
+            const char* raw = text.c_str();
+            ASSERT_TRUE(fx->serializeInt32_t(i, "n", out));
+            ASSERT_TRUE(fx->serializeString(text.c_str(), "s", out));
+            ASSERT_TRUE(fx->serializeBuffer(raw, 4, "raw", 0, out));
+        }
+        ASSERT_TRUE(out.close());
+    }
+    ZELTBuffer in;
+    ASSERT_TRUE(ZELT::loadFile(folder.path("data").c_str(), in));
+    for (int i = 0; i < count; ++i) {
+        int n = -1;
+        std::string s;
+        ASSERT_TRUE(fx->deserializeInt32_t("n", in, n));
+        ASSERT_TRUE(fx->deserializeString("s", in, s));
+        ASSERT_EQ(n, i);
+        ASSERT_EQ(s, "item " + std::to_string(i));
+        ASSERT_EQ(std::strncmp(in.getBufferStringFromMarker(), "<raw>item</raw>\n", 16), 0);
+        in.setMarkerPos(in.getMarkerPos() + 16);
+    }
+    EXPECT_EQ(in.getMarkerPos(), in.getBufferSize());
+}
+
+TEST(FileBuffer, CloseReplacesThePathOnceAndThenRefusesEverything) {
+    TempFolder folder;
+    writeWhole(folder.path("data"), "old");
+    ZELTFileBuffer out(folder.path("data").c_str());
+    ASSERT_TRUE(out.appendString("new"));
+    EXPECT_EQ(readWhole(folder.path("data")), "old"); // nothing replaced before close
+    EXPECT_EQ(folder.listing().size(), 2u);           // the old file and the temporary
+    std::string error;
+    EXPECT_TRUE(out.close(&error));
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(readWhole(folder.path("data")), "new");
+    EXPECT_EQ(folder.listing(), Names{"data"});
+    EXPECT_FALSE(out.isOpen());
+    EXPECT_EQ(out.getBufferString(), nullptr); // the window's memory is released
+
+    EXPECT_FALSE(out.appendString("more"));
+    EXPECT_FALSE(out.setString("more"));
+    EXPECT_FALSE(out.close(&error));
+    EXPECT_EQ(error, folder.path("data") + ": already closed");
+    EXPECT_EQ(readWhole(folder.path("data")), "new");
+}
+
+TEST(FileBuffer, DestructionWithoutCloseLeavesThePathAsItWas) {
+    TempFolder folder;
+    writeWhole(folder.path("data"), "old");
+    {
+        ZELTFileBuffer out(folder.path("data").c_str(), 4096);
+        const std::string bytes = patternBytes(20000);
+        ASSERT_TRUE(out.appendBufferString(bytes.data(), static_cast<long>(bytes.size())));
+        EXPECT_GT(out.getWrittenSize(), 0);
+    }
+    EXPECT_EQ(readWhole(folder.path("data")), "old");
+    EXPECT_EQ(folder.listing(), Names{"data"});
+}
+
+TEST(FileBuffer, OperationsOtherThanAppendActOnTheUnwrittenBytes) {
+    TempFolder folder;
+    const std::string longText(5000, 'L');
+    ZELTFileBuffer out(folder.path("data").c_str(), 4096);
+    ASSERT_TRUE(out.appendString("dropped"));
+    out.clearBufferString(); // drops what is not written yet
+    ASSERT_TRUE(out.appendString("replaced"));
+    ASSERT_TRUE(out.setString("A"));              // replaces it
+    ASSERT_TRUE(out.setString(longText.c_str())); // longer than the window: straight out
+    EXPECT_EQ(out.getWrittenSize(), 5000);
+    EXPECT_EQ(out.getBufferSize(), 0);
+    ASSERT_TRUE(out.appendString("B"));
+    EXPECT_EQ(out.getMarkerPos(), 0);
+    EXPECT_TRUE(out.setMarkerPos(1)); // the marker moves within the window
+    EXPECT_FALSE(out.setMarkerPos(2));
+    out.tearDown(); // writes the window out before releasing it
+    EXPECT_EQ(out.getWrittenSize(), 5001);
+    EXPECT_EQ(out.getBufferString(), nullptr);
+    ASSERT_TRUE(out.setBufferString("C", 1));
+    ASSERT_TRUE(out.close());
+    EXPECT_EQ(readWhole(folder.path("data")), longText + "BC");
+}
+
+TEST(FileBuffer, RefusedArgumentsDoNotSpoilTheFile) {
+    TempFolder folder;
+    ZELTFileBuffer out(folder.path("data").c_str(), 4096);
+    EXPECT_FALSE(out.appendString(nullptr));
+    EXPECT_FALSE(out.appendBufferString(nullptr, 1));
+    EXPECT_FALSE(out.appendBufferString("x", -1));
+    EXPECT_FALSE(out.setString(nullptr));
+    EXPECT_FALSE(out.setBufferString(nullptr, 1));
+    EXPECT_FALSE(out.setBufferString("x", -1));
+    EXPECT_TRUE(out.appendBufferString(nullptr, 0));
+    EXPECT_TRUE(out.isOpen());
+    EXPECT_TRUE(out.appendString("ok"));
+    EXPECT_TRUE(out.close());
+    EXPECT_EQ(readWhole(folder.path("data")), "ok");
+}
+
+TEST(FileBuffer, AFileThatCannotBeMadeRefusesEverythingAndCloseSaysWhy) {
+    const struct {
+        const char* name;
+        std::string path;
+        std::string reason;
+    } cases[] = {
+        {"missing folder", "/nonexistent-zelt/data", "/nonexistent-zelt/data: cannot open its folder: "},
+        {"directory", "/tmp", "/tmp: cannot write: Is a directory"},
+        {"null path", "", "no path given"},
+    };
+    for (const auto& failure : cases) {
+        SCOPED_TRACE(failure.name);
+        ZELTFileBuffer out(failure.path.empty() ? nullptr : failure.path.c_str());
+        EXPECT_FALSE(out.isOpen());
+        EXPECT_FALSE(out.appendString("x"));
+        EXPECT_FALSE(out.setString("x"));
+        std::string error;
+        EXPECT_FALSE(out.close(&error));
+        EXPECT_EQ(error.substr(0, failure.reason.size()), failure.reason);
+    }
+}
+
+TEST(FileBuffer, ATemporaryRemovedByOthersFailsTheClose) {
+    TempFolder folder;
+    writeWhole(folder.path("data"), "old");
+    ZELTFileBuffer out(folder.path("data").c_str());
+    ASSERT_TRUE(out.appendString("new"));
+    for (const std::string& name : folder.listing()) {
+        if (name != "data") {
+            ASSERT_EQ(::unlink(folder.path(name).c_str()), 0);
+        }
+    }
+    std::string error;
+    EXPECT_FALSE(out.close(&error));
+    EXPECT_EQ(error, folder.path("data") + ": cannot rename the temporary file over it: No such file or directory");
+    EXPECT_EQ(readWhole(folder.path("data")), "old");
+}
+
+TEST(FileBuffer, AFileSizeLimitFailsThatAppendAndEverythingAfter) {
+    TempFolder folder;
+    writeWhole(folder.path("data"), "old");
+    const bool childPassed = inSizeLimitedChild(10000, [&] {
+        const auto fx = zelt_test::makeFormatter();
+        ZELTFileBuffer out(folder.path("data").c_str(), 4096);
+        int appended = 0;
+        while (appended < 100000 && fx->serializeInt32_t(appended, "n", out)) {
+            ++appended;
+        }
+        // The failure removes the temporary at once.
+        const bool removed = folder.listing() == Names{"data"} && !out.isOpen();
+        std::string error;
+        const bool refused = !fx->serializeInt32_t(1, "n", out) && !out.appendString("x") && !out.close(&error);
+        return appended > 0 && appended < 100000 && removed && refused &&
+               error == folder.path("data") + ": cannot write: File too large";
+    });
+    EXPECT_TRUE(childPassed);
+    EXPECT_EQ(readWhole(folder.path("data")), "old");
+    EXPECT_EQ(folder.listing(), Names{"data"});
+}
+
+// ---------------------------------------------------------------- memory
+
+// Bytes held by glibc's heap: small blocks in the arenas and large ones mapped apart.
+size_t heapInUse() {
+    const struct mallinfo2 info = ::mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+// Whether mallinfo2 sees this program's allocations: not under a sanitizer or
+// valgrind, which bring heaps of their own.
+bool heapIsVisible() {
+    const size_t before = heapInUse();
+    const auto probe = std::make_unique<char[]>(1 << 20);
+    probe[0] = 1;
+    return heapInUse() >= before + (1 << 20);
+}
+
+TEST(FileBuffer, StreamingTenMillionElementsHoldsOnlyTheWindow) {
+    if (!heapIsVisible()) {
+        GTEST_SKIP() << "glibc's heap statistics do not see this program's allocations (sanitizer or valgrind)";
+    }
+    TempFolder folder;
+    const size_t start = heapInUse();
+    const auto fx = zelt_test::makeFormatter();
+    const long window = 1L << 20;
+    ZELTFileBuffer out(folder.path("data").c_str(), window);
+    const size_t opened = heapInUse();
+    // The window and the 64 KiB conversion buffer, with some room for the heap's bookkeeping.
+    EXPECT_LE(opened - start, static_cast<size_t>(window + 65536 + 16384));
+    size_t peak = opened;
+    for (int i = 0; i < 10000000; ++i) {
+        ASSERT_TRUE(fx->serializeInt32_t(i, "v", out));
+        if (i % 100000 == 0) {
+            peak = std::max(peak, heapInUse());
+        }
+    }
+    peak = std::max(peak, heapInUse());
+    EXPECT_LE(peak - opened, 4096u) << "streaming grew the heap";
+    EXPECT_GT(out.getWrittenSize(), 100000000);
+    // Not closed: the destructor removes the temporary, and nothing is flushed to disk.
+}
+
+} // namespace
