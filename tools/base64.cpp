@@ -21,7 +21,7 @@ char* putQuantum(char* to, const unsigned char* at, size_t count) {
 } // namespace
 
 void writeBase64(Output& out, std::string_view bytes) {
-    constexpr size_t chunk = 3 * 4096; // whole quanta, so that padding comes only at the end
+    constexpr size_t chunk = base64Chunk; // padding comes only at the end
     const auto* at = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* const end = at + bytes.size();
     while (at < end) {

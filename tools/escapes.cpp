@@ -9,6 +9,8 @@ namespace zelt_tool {
 namespace {
 
 constexpr bool printableAscii(int c) { return c >= 0x20 && c < 0x7F; }
+// The ASCII characters XML allows but for tab, line feed and carriage return: DEL is one.
+constexpr bool xmlAscii(int c) { return c >= 0x20 && c < 0x80; }
 
 char* hexEscape(char* to, unsigned char c) { return putHex(put(to, "\\x"), c); }
 
@@ -75,7 +77,7 @@ struct JsonFormat {
 struct XmlTextFormat {
     static constexpr size_t widest = 6; // &quot;
     static constexpr auto plain = byteTable(
-        [](int c) { return (printableAscii(c) && c != '&' && c != '<' && c != '>') || c == '\t' || c == '\n'; });
+        [](int c) { return (xmlAscii(c) && c != '&' && c != '<' && c != '>') || c == '\t' || c == '\n'; });
 
     static char* ascii(char* to, unsigned char c) {
         switch (c) {
@@ -106,7 +108,7 @@ struct XmlTextFormat {
 
 struct XmlAttributeFormat : XmlTextFormat {
     static constexpr auto plain =
-        byteTable([](int c) { return printableAscii(c) && c != '&' && c != '<' && c != '>' && c != '"'; });
+        byteTable([](int c) { return xmlAscii(c) && c != '&' && c != '<' && c != '>' && c != '"'; });
 };
 
 } // namespace

@@ -64,6 +64,9 @@ constexpr std::array<bool, 256> byteTable(Keep keep) {
     return table;
 }
 
+/// How many bytes writeTranscoded takes at a time.
+constexpr size_t transcodeChunk = 4096;
+
 /// Writes @p text to @p out in an output format's escaped form. The format
 /// says which ASCII bytes stand for themselves (plain), and writes the others
 /// (ascii), each well-formed multi-byte UTF-8 character (character) and each
@@ -73,7 +76,7 @@ template <typename Format>
 void writeTranscoded(Output& out, std::string_view text) {
     // Small enough to leave the output buffer room, large enough to make
     // reserving cheap.
-    constexpr size_t chunk = 4096;
+    constexpr size_t chunk = transcodeChunk;
     constexpr size_t longestSequence = 4;
     static_assert((chunk + longestSequence) * Format::widest <= Output::capacity);
     const auto* at = reinterpret_cast<const unsigned char*>(text.data());

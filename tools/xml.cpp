@@ -17,9 +17,11 @@ char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + '
 
 // Whether @p tag can name its own child element. Only ASCII names qualify
 // (parsers disagree on the others), without ':' (namespace prefixes), not
-// beginning with "xml" in any case (reserved) and not the other form's name.
+// beginning with "xml" in any case (reserved), not the other form's name, and
+// no longer than a writer's longest tag (parsers limit names: libxml2 to 50,000).
 bool namesItsElement(std::string_view tag) {
-    if (tag.empty() || !(isAsciiLetter(tag[0]) || tag[0] == '_')) {
+    constexpr size_t longestName = 255;
+    if (tag.empty() || tag.size() > longestName || !(isAsciiLetter(tag[0]) || tag[0] == '_')) {
         return false;
     }
     for (const char c : tag) {
