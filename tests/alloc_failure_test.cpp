@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "ZELTFx.h"
+#include "ZELTScan.h"
 #include "test_support.h"
 
 namespace {
@@ -526,6 +527,26 @@ TEST(AllocationFailure, ReaderLeavesMarkerAndDestination) {
         expectWritesCorrectly(*fx, true);
         return outcome.failed;
     });
+}
+
+// The scanner allocates only to search a value full of "<" for a long
+// closing text and to compose explanations; a failure changes nothing.
+TEST(AllocationFailure, ScannerLeavesTheBufferAsItWas) {
+    using Case = BufferCase<ZELTBuffer>;
+    const auto holding = [](const char* text) {
+        return [text](ZELTBuffer& target, ZELTBuffer&) { target.setString(text); };
+    };
+    const std::vector<Case> cases = {
+        Case{"scanElement past many '<'", holding("<sixteen_letters_><<<<<</sixteen_letters_>\n"),
+             [](ZELTBuffer& target, ZELTBuffer&) {
+                 ZELT::ZELTElement element;
+                 EXPECT_TRUE(ZELT::scanElement(target, element));
+             }},
+        Case{"explainRead", holding("<u>1</u>\n"),
+             [](ZELTBuffer& target, ZELTBuffer&) { ZELT::explainRead("t", target); }},
+        Case{"explainScan", holding("<t>"), [](ZELTBuffer& target, ZELTBuffer&) { ZELT::explainScan(target); }},
+    };
+    sweepBufferCases("", cases);
 }
 
 } // namespace

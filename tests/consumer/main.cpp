@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "ZELTFxXMLImpl.h"
+#include "ZELTScan.h"
 
 int main() {
     ZELT::ZELTFx* created = nullptr;
@@ -30,6 +31,14 @@ int main() {
     if (!fx->deserializeInt32_t("count", in, count) || count != -42 ||
         in.getMarkerPos() != in.getBufferSize()) {
         std::printf("consumer: read back %d from %s", count, out.getBufferString());
+        return 1;
+    }
+    // The scanner and its explanations, from the installed ZELTScan.h.
+    in.setMarkerPos(0);
+    ZELT::ZELTElement element;
+    if (!ZELT::scanElement(in, element) || element.tag != "count" || element.value != "-42" ||
+        ZELT::explainRead("count", in).reason != ZELT::ZELTReadError::endOfText) {
+        std::puts("consumer: scanElement or explainRead failed");
         return 1;
     }
     std::printf("consumer: wrote and read %s", out.getBufferString());
