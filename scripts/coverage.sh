@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Line and branch coverage of the library (buffer/, formatter/ and scan/) by the test
+# Line and branch coverage of the library (buffer/, formatter/, scan/ and file/) by the test
 # suite: a g++ build with ZELT_COVERAGE in build-coverage, ctest, then gcovr.
 # Branches that only exist for exception unwinding, and branches the compiler
 # proved unreachable, are left out. Fails when coverage falls below
@@ -17,7 +17,7 @@ CXX=g++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZELT_COVERAGE
 cmake --build "$build" -j2 >/dev/null
 ctest --test-dir "$build" --output-on-failure -j2 | tail -n 3
 
-gcovr=(gcovr --root . --object-directory "$build" --filter 'buffer/' --filter 'formatter/' --filter 'scan/'
+gcovr=(gcovr --root . --object-directory "$build" --filter 'buffer/' --filter 'formatter/' --filter 'scan/' --filter 'file/'
   --exclude-throw-branches --exclude-unreachable-branches)
 # Per file, the lines and then the branches not covered ("Missing").
 "${gcovr[@]}" --txt

@@ -1,19 +1,19 @@
 #!/usr/bin/env bash
-# Static analysis of the library (buffer/, formatter/ and scan/): clang-tidy with the
+# Static analysis of the library (buffer/, formatter/, scan/ and file/): clang-tidy with the
 # committed .clang-tidy and the compile commands of a clang++ configure, then
 # cppcheck with the committed .cppcheck-suppressions. Any finding fails.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source .ci/lib.sh
 
-step "static analysis: clang-tidy and cppcheck over buffer/, formatter/ and scan/"
+step "static analysis: clang-tidy and cppcheck over buffer/, formatter/, scan/ and file/"
 need_packages cmake ninja-build clang clang-tidy cppcheck
 
 build=build-tidy
 rm -rf "$build"
 CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
   -DZELT_BUILD_TESTS=OFF -DZELT_BUILD_EXAMPLES=OFF -DZELT_BUILD_BENCHMARKS=OFF -DZELT_INSTALL=OFF >/dev/null
-sources=(buffer/*.cpp formatter/*.cpp scan/*.cpp)
+sources=(buffer/*.cpp formatter/*.cpp scan/*.cpp file/*.cpp)
 
 if ! clang-tidy -p "$build" --quiet "${sources[@]}" >"$build/clang-tidy.log" 2>&1; then
   grep -v ' warnings generated\.$' "$build/clang-tidy.log"
@@ -23,5 +23,5 @@ fi
 echo "clang-tidy $(clang-tidy --version | sed -n 's/.*LLVM version //p'): ${#sources[@]} sources and their headers, no finding"
 
 cppcheck --enable=warning,performance,portability --std=c++17 --language=c++ --error-exitcode=1 \
-  --suppressions-list=.cppcheck-suppressions -I buffer -I formatter -I scan --quiet buffer formatter scan
-echo "$(cppcheck --version): buffer/, formatter/ and scan/, no finding"
+  --suppressions-list=.cppcheck-suppressions -I buffer -I formatter -I scan -I file --quiet buffer formatter scan file
+echo "$(cppcheck --version): buffer/, formatter/, scan/ and file/, no finding"

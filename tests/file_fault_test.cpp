@@ -1,0 +1,263 @@
+// The binary that stands between the library and the C library's file calls:
+// each call can be made to fail, be interrupted or move fewer bytes, so that
+// the failures no real file system shows on demand (a failed fsync, close or
+// mmap, a crowd of temporary names) are seen to give a reason, keep the old
+// file and leave no temporary behind.
+
+#include <cerrno>
+#include <cstdarg>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <string>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ZELTFile.h"
+#include "file_support.h"
+#include "test_support.h"
+
+namespace {
+
+enum Call { Write, Read, Fsync, Close, Open, Openat, Fchmod, Mmap, callCount };
+
+// What the next calls of one function do: @c pass calls go through, then
+// @c times calls fail with @c code (0: a write or read that moves nothing).
+struct Fault {
+    int pass = 0;
+    int times = 0;
+    int code = 0;
+};
+Fault faults[callCount];
+// Writes move at most this many bytes at a time; 0: no limit.
+size_t shortWrites = 0;
+
+void inject(Call call, int code, int times = 1, int pass = 0) { faults[call] = Fault{pass, times, code}; }
+
+bool failNow(Call call) {
+    Fault& fault = faults[call];
+    if (fault.times == 0) {
+        return false;
+    }
+    if (fault.pass > 0) {
+        --fault.pass;
+        return false;
+    }
+    --fault.times;
+    return true;
+}
+
+template <typename Function>
+Function next(const char* name) {
+    return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
+}
+
+// Only descriptors past the standard ones: the test framework's output goes through.
+template <typename Result>
+bool faulted(Call call, int fd, Result& result) {
+    if (fd <= 2 || !failNow(call)) {
+        return false;
+    }
+    result = faults[call].code == 0 ? 0 : -1;
+    errno = faults[call].code;
+    return true;
+}
+
+class FileFault : public testing::Test {
+protected:
+    void TearDown() override {
+        for (Fault& fault : faults) {
+            fault = Fault{};
+        }
+        shortWrites = 0;
+    }
+    std::vector<std::string> listing() const { return folder.listing(); }
+
+    zelt_test::TempFolder folder;
+};
+
+ZELT::ZELTBuffer bufferWith(const std::string& bytes) {
+    ZELT::ZELTBuffer buffer;
+    buffer.setBufferString(bytes.data(), static_cast<long>(bytes.size()));
+    return buffer;
+}
+
+// ---------------------------------------------------------------- saving
+
+struct SaveFault {
+    const char* name;
+    Call call;
+    int code;
+    int times;
+    int pass;
+    const char* reason; // after "PATH: "
+};
+
+const SaveFault saveFaults[] = {
+    {"write moves nothing", Write, 0, 1, 0, "cannot write: No space left on device"},
+    {"write fails", Write, EIO, 1, 0, "cannot write: Input/output error"},
+    {"fsync fails", Fsync, EIO, 1, 0, "cannot flush: Input/output error"},
+    {"close fails", Close, EIO, 1, 0, "cannot close: Input/output error"},
+    {"every name taken", Openat, EEXIST, 1000, 0, "cannot create a temporary file: File exists"},
+    {"permissions refused", Fchmod, EPERM, 1, 0,
+     "cannot set the permissions of a temporary file: Operation not permitted"},
+};
+
+TEST_F(FileFault, SaveFailuresKeepTheOldFileAndLeaveNoTemporary) {
+    for (const SaveFault& fault : saveFaults) {
+        SCOPED_TRACE(fault.name);
+        const std::string path = folder.path("data");
+        zelt_test::writeWhole(path, "old");
+        const ZELT::ZELTBuffer out = bufferWith("new");
+        inject(fault.call, fault.code, fault.times, fault.pass);
+        std::string error;
+        EXPECT_FALSE(ZELT::saveFile(path.c_str(), out, &error));
+        faults[fault.call] = Fault{};
+        EXPECT_EQ(error, path + ": " + fault.reason);
+        EXPECT_EQ(zelt_test::readWhole(path), "old");
+        EXPECT_EQ(listing(), std::vector<std::string>{"data"});
+    }
+}
+
+TEST_F(FileFault, InterruptedShortAndCrowdedCallsStillSaveEverything) {
+    const std::string bytes = zelt_test::patternBytes(100000);
+    const ZELT::ZELTBuffer out = bufferWith(bytes);
+    shortWrites = 999;
+    inject(Write, EINTR, 3, 2);
+    inject(Openat, EEXIST, 5); // names already taken are passed over
+    std::string error;
+    EXPECT_TRUE(ZELT::saveFile(folder.path("data").c_str(), out, &error)) << error;
+    EXPECT_TRUE(zelt_test::readWhole(folder.path("data")) == bytes);
+    EXPECT_EQ(listing(), std::vector<std::string>{"data"});
+}
+
+TEST_F(FileFault, AFolderThatCannotBeFlushedIsReportedAfterTheReplace) {
+    const std::string path = folder.path("data");
+    const ZELT::ZELTBuffer out = bufferWith("new");
+    inject(Fsync, EINVAL, 1, 1); // file systems that do not flush folders say so
+    EXPECT_TRUE(ZELT::saveFile(path.c_str(), out));
+    inject(Fsync, EIO, 1, 1);
+    std::string error;
+    EXPECT_FALSE(ZELT::saveFile(path.c_str(), out, &error));
+    EXPECT_EQ(error, path + ": replaced, but cannot flush its folder: Input/output error");
+    EXPECT_EQ(zelt_test::readWhole(path), "new");
+    EXPECT_EQ(listing(), std::vector<std::string>{"data"});
+}
+
+TEST_F(FileFault, AFailedWriteOfTheWindowFailsThatAppend) {
+    ZELT::ZELTFileBuffer out(folder.path("data").c_str(), 4096);
+    const std::string bytes = zelt_test::patternBytes(3000);
+    ASSERT_TRUE(out.appendBufferString(bytes.data(), 3000));
+    inject(Write, ENOSPC);
+    EXPECT_FALSE(out.appendBufferString(bytes.data(), 3000));
+    EXPECT_EQ(out.getBufferSize(), 0);
+    EXPECT_EQ(listing(), std::vector<std::string>{});
+    std::string error;
+    EXPECT_FALSE(out.close(&error));
+    EXPECT_EQ(error, folder.path("data") + ": cannot write: No space left on device");
+}
+
+// ---------------------------------------------------------------- loading
+
+TEST_F(FileFault, InterruptedOpensAndReadsAndUnmappableFilesStillLoad) {
+    const std::string bytes = zelt_test::patternBytes(3 << 20);
+    zelt_test::writeWhole(folder.path("data"), bytes);
+    const struct {
+        const char* name;
+        Call call;
+        int code;
+        int times;
+    } cases[] = {
+        {"open interrupted", Open, EINTR, 2}, {"read interrupted", Read, EINTR, 2}, {"no mapping", Mmap, ENOMEM, 1}};
+    for (const auto& fault : cases) {
+        SCOPED_TRACE(fault.name);
+        inject(fault.call, fault.code, fault.times);
+        ZELT::ZELTBuffer in;
+        std::string error;
+        EXPECT_TRUE(ZELT::loadFile(folder.path("data").c_str(), in, &error)) << error;
+        if (fault.call == Read) {
+            // Files this large are mapped; a small one goes through read.
+            zelt_test::writeWhole(folder.path("small"), "small");
+            EXPECT_TRUE(ZELT::loadFile(folder.path("small").c_str(), in, &error)) << error;
+            EXPECT_EQ(zelt_test::contentOf(in), "small");
+        } else {
+            EXPECT_TRUE(zelt_test::contentOf(in) == bytes);
+        }
+        EXPECT_EQ(faults[fault.call].times, 0) << "the fault was not reached";
+        faults[fault.call] = Fault{};
+    }
+}
+
+} // namespace
+
+// The C library's functions, as the library calls them.
+extern "C" {
+
+ssize_t write(int fd, const void* data, size_t length) {
+    static const auto real = next<ssize_t (*)(int, const void*, size_t)>("write");
+    ssize_t result = 0;
+    if (faulted(Write, fd, result)) {
+        return result;
+    }
+    return real(fd, data, fd > 2 && shortWrites > 0 && length > shortWrites ? shortWrites : length);
+}
+
+ssize_t read(int fd, void* data, size_t length) {
+    static const auto real = next<ssize_t (*)(int, void*, size_t)>("read");
+    ssize_t result = 0;
+    return faulted(Read, fd, result) ? result : real(fd, data, length);
+}
+
+int fsync(int fd) {
+    static const auto real = next<int (*)(int)>("fsync");
+    int result = 0;
+    return faulted(Fsync, fd, result) ? result : real(fd);
+}
+
+// A failed close still releases the descriptor, as Linux's does.
+int close(int fd) {
+    static const auto real = next<int (*)(int)>("close");
+    int result = 0;
+    const bool fails = faulted(Close, fd, result);
+    const int code = errno;
+    const int closed = real(fd);
+    errno = code;
+    return fails ? result : closed;
+}
+
+int open(const char* path, int flags, ...) {
+    static const auto real = next<int (*)(const char*, int, ...)>("open");
+    va_list arguments;
+    va_start(arguments, flags);
+    const mode_t mode = (flags & O_CREAT) != 0 ? static_cast<mode_t>(va_arg(arguments, int)) : 0;
+    va_end(arguments);
+    int result = 0;
+    return faulted(Open, 3, result) ? result : real(path, flags, mode);
+}
+
+int openat(int folder, const char* path, int flags, ...) {
+    static const auto real = next<int (*)(int, const char*, int, ...)>("openat");
+    va_list arguments;
+    va_start(arguments, flags);
+    const mode_t mode = (flags & O_CREAT) != 0 ? static_cast<mode_t>(va_arg(arguments, int)) : 0;
+    va_end(arguments);
+    int result = 0;
+    return faulted(Openat, 3, result) ? result : real(folder, path, flags, mode);
+}
+
+int fchmod(int fd, mode_t mode) {
+    static const auto real = next<int (*)(int, mode_t)>("fchmod");
+    int result = 0;
+    return faulted(Fchmod, fd, result) ? result : real(fd, mode);
+}
+
+void* mmap(void* address, size_t length, int protection, int flags, int fd, off_t offset) {
+    static const auto real = next<void* (*)(void*, size_t, int, int, int, off_t)>("mmap");
+    int result = 0;
+    return faulted(Mmap, fd, result) ? MAP_FAILED : real(address, length, protection, flags, fd, offset);
+}
+
+} // extern "C"
