@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <charconv>
 #include <climits>
-#include <cstring>
 
 #include <unistd.h>
 
@@ -11,20 +10,8 @@ namespace zelt_tool {
 
 Output::Output(int fd) : fd(fd), buffer(new char[capacity]) {}
 
-char* Output::reserve(size_t size) {
-    if (capacity - used < size) {
-        flush();
-    }
-    return buffer.get() + used;
-}
-
-void Output::write(std::string_view text) {
-    if (text.size() <= capacity - used) {
-        std::memcpy(buffer.get() + used, text.data(), text.size());
-        used += text.size();
-        return;
-    }
-    // Too large to gather: what is buffered goes first, then the text itself.
+// Too large to gather: what is buffered goes first, then the text itself.
+void Output::writeLarge(std::string_view text) {
     flush();
     writeOut(text.data(), text.size());
 }

@@ -2,6 +2,7 @@
 #define ZELT_TOOL_OUTPUT_H
 
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -22,10 +23,22 @@ public:
 
     /// Room for @p size bytes (at most capacity) at the returned pointer;
     /// commit() the end of what was written there.
-    char* reserve(size_t size);
+    char* reserve(size_t size) {
+        if (capacity - used < size) {
+            flush();
+        }
+        return buffer.get() + used;
+    }
     void commit(char* end) { used = static_cast<size_t>(end - buffer.get()); }
 
-    void write(std::string_view text);
+    void write(std::string_view text) {
+        if (text.size() <= capacity - used) {
+            std::memcpy(buffer.get() + used, text.data(), text.size());
+            used += text.size();
+        } else {
+            writeLarge(text);
+        }
+    }
     void put(char c) { *reserve(1) = c, ++used; }
     /// Writes @p number in decimal.
     void putNumber(long number);
@@ -36,6 +49,7 @@ public:
     int error() const { return errorNumber; }
 
 private:
+    void writeLarge(std::string_view text);
     void writeOut(const char* data, size_t size);
 
     int fd;
