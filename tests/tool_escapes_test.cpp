@@ -121,12 +121,17 @@ TEST(Escapes, DecodesExactlyTheWellFormedSequences) {
 
 TEST(Escapes, CharactersAcrossChunkEdgesAreWrittenWhole) {
     const size_t chunk = zelt_tool::transcodeChunk;
-    // A 2-, 3- and 4-byte character, and a cut-short sequence, starting just
-    // before, at and after the edge.
-    for (const std::string unit : {"\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80", "\xe2\x82"}) {
-        for (size_t start = chunk - 4; start <= chunk + 1; ++start) {
+    // A 2-, 3- and 4-byte character, a cut-short sequence and escaped ASCII,
+    // at every place in the first runs of eight plain bytes and just before,
+    // at and after the chunk's edge.
+    std::vector<size_t> starts = {chunk - 4, chunk - 3, chunk - 2, chunk - 1, chunk, chunk + 1};
+    for (size_t start = 0; start <= 17; ++start) {
+        starts.push_back(start);
+    }
+    for (const std::string unit : {"\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80", "\xe2\x82", "\t&\"<"}) {
+        for (const size_t start : starts) {
             const std::string before(start, 'a');
-            const std::string after = "bc";
+            const std::string after = "bcdefghijklmnopq";
             for (const Format& format : formats) {
                 if (!format.xml || zelt_tool::xmlCanCarry(unit)) {
                     EXPECT_EQ(inner(format, before + unit + after),
