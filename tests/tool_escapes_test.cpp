@@ -1,12 +1,12 @@
 // The tool's escaped forms: UTF-8 decoding, each format's rules, and texts
 // whose characters straddle the edges of the chunks they are written in.
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "escapes.h"
+#include "tool_test_support.h"
 #include "transcode.h"
 
 using zelt_tool::Output;
@@ -16,20 +16,7 @@ namespace {
 using Writer = void (*)(Output&, std::string_view);
 
 std::string written(Writer write, const std::string& text) {
-    std::FILE* const file = std::tmpfile();
-    EXPECT_NE(file, nullptr);
-    {
-        Output out(fileno(file));
-        write(out, text);
-        EXPECT_TRUE(out.flush());
-    }
-    std::string result;
-    std::rewind(file);
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
-        result.push_back(static_cast<char>(c));
-    }
-    std::fclose(file);
-    return result;
+    return zelt_tool_test::captured([&](Output& out) { write(out, text); });
 }
 
 struct Format {

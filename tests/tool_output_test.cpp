@@ -4,8 +4,6 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
-#include <cstdio>
-#include <functional>
 #include <string>
 
 #include <fcntl.h>
@@ -15,28 +13,12 @@
 
 #include "base64.h"
 #include "output.h"
+#include "tool_test_support.h"
 
 using zelt_tool::Output;
+using zelt_tool_test::captured;
 
 namespace {
-
-// What @p write sends through an Output, read back from a temporary file.
-std::string captured(const std::function<void(Output&)>& write) {
-    std::FILE* const file = std::tmpfile();
-    EXPECT_NE(file, nullptr);
-    {
-        Output out(fileno(file));
-        write(out);
-        EXPECT_TRUE(out.flush());
-    }
-    std::string text;
-    std::rewind(file);
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
-        text.push_back(static_cast<char>(c));
-    }
-    std::fclose(file);
-    return text;
-}
 
 TEST(Output, WritesTextsAroundItsCapacityWhole) {
     const size_t sizes[] = {Output::capacity - 1, Output::capacity, Output::capacity + 1};

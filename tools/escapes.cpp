@@ -1,7 +1,5 @@
 #include "escapes.h"
 
-#include <cstring>
-
 #include "transcode.h"
 
 namespace zelt_tool {
@@ -14,30 +12,19 @@ constexpr bool xmlAscii(int c) { return c >= 0x20 && c < 0x80; }
 
 char* hexEscape(char* to, unsigned char c) { return putHex(put(to, "\\x"), c); }
 
+// Each format: which ASCII bytes stand for themselves (plain), the escapes of
+// the others by name, what the rest of them become, then what well-formed
+// multi-byte characters and bytes outside UTF-8 become (see writeTranscoded).
+
 struct ListFormat {
     static constexpr size_t widest = 4; // \xHH
     static constexpr auto plain = byteTable([](int c) { return printableAscii(c) && c != '\\'; });
+    static constexpr Named named[] = {{'\t', "\\t"}, {'\n', "\\n"}, {'\r', "\\r"}, {'\\', "\\\\"}};
 
-    static char* ascii(char* to, unsigned char c) {
-        switch (c) {
-        case '\t':
-            return put(to, "\\t");
-        case '\n':
-            return put(to, "\\n");
-        case '\r':
-            return put(to, "\\r");
-        case '\\':
-            return put(to, "\\\\");
-        default:
-            return hexEscape(to, c);
-        }
-    }
+    static char* otherAscii(char* to, unsigned char c) { return hexEscape(to, c); }
     static char* character(char* to, const unsigned char* at, int length, char32_t codePoint) {
-        if (codePoint < 0xA0) { // C1 controls: two bytes each
-            return hexEscape(hexEscape(to, at[0]), at[1]);
-        }
-        std::memcpy(to, at, static_cast<size_t>(length));
-        return to + length;
+        // C1 controls, two bytes each.
+        return codePoint < 0xA0 ? hexEscape(hexEscape(to, at[0]), at[1]) : copy(to, at, length);
     }
     static char* invalid(char* to, unsigned char c) { return hexEscape(to, c); }
 };
@@ -45,29 +32,14 @@ struct ListFormat {
 struct JsonFormat {
     static constexpr size_t widest = 6; // \u00XX, \udcXX
     static constexpr auto plain = byteTable([](int c) { return c >= 0x20 && c < 0x80 && c != '"' && c != '\\'; });
+    static constexpr Named named[] = {{'"', "\\\""}, {'\\', "\\\\"}, {'\n', "\\n"}, {'\r', "\\r"}, {'\t', "\\t"}};
 
-    static char* ascii(char* to, unsigned char c) {
-        switch (c) {
-        case '"':
-            return put(to, "\\\"");
-        case '\\':
-            return put(to, "\\\\");
-        case '\n':
-            return put(to, "\\n");
-        case '\r':
-            return put(to, "\\r");
-        case '\t':
-            return put(to, "\\t");
-        default:
-            return putHex(put(to, "\\u00"), c);
-        }
-    }
+    static char* otherAscii(char* to, unsigned char c) { return putHex(put(to, "\\u00"), c); }
     static char* character(char* to, const unsigned char* at, int length, char32_t codePoint) {
         if (codePoint == 0x85 || codePoint == 0x2028 || codePoint == 0x2029) {
             return putHex(putHex(put(to, "\\u"), codePoint >> 8), codePoint & 0xFFu);
         }
-        std::memcpy(to, at, static_cast<size_t>(length));
-        return to + length;
+        return copy(to, at, length);
     }
     static char* invalid(char* to, unsigned char c) { return putHex(put(to, "\\udc"), c); }
 };
@@ -78,30 +50,12 @@ struct XmlTextFormat {
     static constexpr size_t widest = 6; // &quot;
     static constexpr auto plain = byteTable(
         [](int c) { return (xmlAscii(c) && c != '&' && c != '<' && c != '>') || c == '\t' || c == '\n'; });
+    static constexpr Named named[] = {{'&', "&amp;"}, {'<', "&lt;"},  {'>', "&gt;"}, {'"', "&quot;"},
+                                      {'\t', "&#9;"}, {'\n', "&#10;"}, {'\r', "&#13;"}};
 
-    static char* ascii(char* to, unsigned char c) {
-        switch (c) {
-        case '&':
-            return put(to, "&amp;");
-        case '<':
-            return put(to, "&lt;");
-        case '>':
-            return put(to, "&gt;");
-        case '"':
-            return put(to, "&quot;");
-        case '\t':
-            return put(to, "&#9;");
-        case '\n':
-            return put(to, "&#10;");
-        case '\r':
-            return put(to, "&#13;");
-        default:
-            return to;
-        }
-    }
+    static char* otherAscii(char* to, unsigned char /*c*/) { return to; }
     static char* character(char* to, const unsigned char* at, int length, char32_t /*codePoint*/) {
-        std::memcpy(to, at, static_cast<size_t>(length));
-        return to + length;
+        return copy(to, at, length);
     }
     static char* invalid(char* to, unsigned char /*c*/) { return to; }
 };

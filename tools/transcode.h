@@ -65,14 +65,48 @@ constexpr std::array<bool, 256> byteTable(Keep keep) {
     return table;
 }
 
+/// Writes @p value's two lower-case hex digits at @p to.
+inline char* putHex(char* to, unsigned value) {
+    constexpr std::string_view digits = "0123456789abcdef";
+    *to++ = digits[(value >> 4) & 0xFu];
+    *to++ = digits[value & 0xFu];
+    return to;
+}
+
+/// Copies @p text to @p to.
+inline char* put(char* to, std::string_view text) { return std::copy(text.begin(), text.end(), to); }
+
+/// Copies @p length bytes from @p at to @p to.
+inline char* copy(char* to, const unsigned char* at, int length) {
+    std::memcpy(to, at, static_cast<size_t>(length));
+    return to + length;
+}
+
+/// An ASCII byte and the text that stands for it in an output format.
+struct Named {
+    char c;
+    std::string_view text;
+};
+
+/// An ASCII byte that does not stand for itself in @p Format, escaped.
+template <typename Format>
+char* escapeAscii(char* to, unsigned char c) {
+    for (const Named& name : Format::named) {
+        if (static_cast<unsigned char>(name.c) == c) {
+            return put(to, name.text);
+        }
+    }
+    return Format::otherAscii(to, c);
+}
+
 /// How many bytes writeTranscoded takes at a time.
 constexpr size_t transcodeChunk = 4096;
 
 /// Writes @p text to @p out in an output format's escaped form. The format
-/// says which ASCII bytes stand for themselves (plain), and writes the others
-/// (ascii), each well-formed multi-byte UTF-8 character (character) and each
-/// byte that belongs to none (invalid), none of them taking more than widest
-/// bytes per byte read.
+/// says which ASCII bytes stand for themselves (plain), names the escapes of
+/// others (named) and writes the rest of them (otherAscii), each well-formed
+/// multi-byte UTF-8 character (character) and each byte that belongs to none
+/// (invalid), none of them taking more than widest bytes per byte read.
 template <typename Format>
 void writeTranscoded(Output& out, std::string_view text) {
     // Small enough to leave the output buffer room, large enough to make
@@ -103,7 +137,7 @@ void writeTranscoded(Output& out, std::string_view text) {
                 continue;
             }
             if (c < 0x80) {
-                to = Format::ascii(to, c);
+                to = escapeAscii<Format>(to, c);
                 ++at;
                 continue;
             }
@@ -120,17 +154,6 @@ void writeTranscoded(Output& out, std::string_view text) {
         out.commit(to);
     }
 }
-
-/// Writes @p value's two lower-case hex digits at @p to.
-inline char* putHex(char* to, unsigned value) {
-    constexpr std::string_view digits = "0123456789abcdef";
-    *to++ = digits[(value >> 4) & 0xFu];
-    *to++ = digits[value & 0xFu];
-    return to;
-}
-
-/// Copies @p text to @p to.
-inline char* put(char* to, std::string_view text) { return std::copy(text.begin(), text.end(), to); }
 
 } // namespace zelt_tool
 
