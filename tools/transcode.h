@@ -55,12 +55,13 @@ inline int decodeUtf8(const unsigned char* at, const unsigned char* end, char32_
     return length;
 }
 
-/// A 256-entry table of the bytes for which @p keep holds.
+/// A 256-entry table, 1 for the bytes for which @p keep holds and 0 for the
+/// others (numbers, so that entries combine with `&` without branches).
 template <typename Keep>
-constexpr std::array<bool, 256> byteTable(Keep keep) {
-    std::array<bool, 256> table{};
+constexpr std::array<unsigned char, 256> byteTable(Keep keep) {
+    std::array<unsigned char, 256> table{};
     for (int c = 0; c < 256; ++c) {
-        table[static_cast<size_t>(c)] = keep(c);
+        table[static_cast<size_t>(c)] = keep(c) ? 1 : 0;
     }
     return table;
 }
