@@ -302,6 +302,7 @@ def test_cli(directory):
         (["xml", path, path], "zelt: xml takes one FILE"),
         (["json", "--max-value", "3", path], "zelt: unknown option '--max-value' for json"),
         (["list", "-x", path], "zelt: unknown option '-x' for list"),
+        (["list", "--max-values=3", path], "zelt: unknown option '--max-values=3' for list"),
         (["list", path, "--max-value"], "zelt: option '--max-value' needs a number: --max-value N"),
         (["list", "--max-value", "-1", path], "zelt: --max-value takes a count of bytes, not '-1'"),
         (["list", "--max-value=3x", path], "zelt: --max-value takes a count of bytes, not '3x'"),

@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "commands.h"
+#include "diagnostics.h"
 #include "elements.h"
 #include "input.h"
 

@@ -1,10 +1,8 @@
 #include "convert.h"
 
-#include <cstdio>
-#include <cstring>
-
 #include <unistd.h>
 
+#include "diagnostics.h"
 #include "elements.h"
 #include "input.h"
 
@@ -23,9 +21,7 @@ Status convert(const char* path, ElementWriter& writer) {
         return !out.stopped();
     });
     writer.end(out);
-    out.flush();
-    if (out.error() != 0) {
-        std::fprintf(stderr, "zelt: write error: %s\n", std::strerror(out.error()));
+    if (finishOutput(out) == failure) {
         return failure;
     }
     if (error.reason != ZELT::ZELTReadError::none) {

@@ -44,12 +44,17 @@ struct JsonFormat {
     static char* invalid(char* to, unsigned char c) { return putHex(put(to, "\\udc"), c); }
 };
 
-// Character data; xmlCanCarry has ruled out what XML cannot hold, so the
-// other controls and bytes outside UTF-8 never arrive here.
-struct XmlTextFormat {
+// Character data, or an attribute value: there `"` is markup, and a parser
+// would turn a literal tab or line feed into a space. xmlCanCarry has ruled
+// out what XML cannot hold, so the other controls and bytes outside UTF-8
+// never arrive here.
+template <bool attribute>
+struct XmlFormat {
     static constexpr size_t widest = 6; // &quot;
-    static constexpr auto plain = byteTable(
-        [](int c) { return (xmlAscii(c) && c != '&' && c != '<' && c != '>') || c == '\t' || c == '\n'; });
+    static constexpr auto plain = byteTable([](int c) {
+        return attribute ? xmlAscii(c) && c != '&' && c != '<' && c != '>' && c != '"'
+                         : (xmlAscii(c) && c != '&' && c != '<' && c != '>') || c == '\t' || c == '\n';
+    });
     static constexpr Named named[] = {{'&', "&amp;"}, {'<', "&lt;"},  {'>', "&gt;"}, {'"', "&quot;"},
                                       {'\t', "&#9;"}, {'\n', "&#10;"}, {'\r', "&#13;"}};
 
@@ -58,11 +63,6 @@ struct XmlTextFormat {
         return copy(to, at, length);
     }
     static char* invalid(char* to, unsigned char /*c*/) { return to; }
-};
-
-struct XmlAttributeFormat : XmlTextFormat {
-    static constexpr auto plain =
-        byteTable([](int c) { return xmlAscii(c) && c != '&' && c != '<' && c != '>' && c != '"'; });
 };
 
 } // namespace
@@ -98,8 +98,8 @@ bool xmlCanCarry(std::string_view text) {
     return true;
 }
 
-void writeXmlText(Output& out, std::string_view text) { writeTranscoded<XmlTextFormat>(out, text); }
+void writeXmlText(Output& out, std::string_view text) { writeTranscoded<XmlFormat<false>>(out, text); }
 
-void writeXmlAttribute(Output& out, std::string_view text) { writeTranscoded<XmlAttributeFormat>(out, text); }
+void writeXmlAttribute(Output& out, std::string_view text) { writeTranscoded<XmlFormat<true>>(out, text); }
 
 } // namespace zelt_tool

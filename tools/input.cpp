@@ -1,12 +1,12 @@
 #include "input.h"
 
-#include <cstdio>
 #include <cstring>
-#include <string_view>
+#include <string>
 
 #include <unistd.h>
 
 #include "ZELTFile.h"
+#include "diagnostics.h"
 
 namespace zelt_tool {
 
@@ -18,15 +18,9 @@ bool loadInput(const char* path, ZELT::ZELTBuffer& in) {
     const bool loaded = std::strcmp(path, "-") == 0 ? ZELT::loadDescriptor(STDIN_FILENO, displayName(path), in, &error)
                                                     : ZELT::loadFile(path, in, &error);
     if (!loaded) {
-        std::fprintf(stderr, "zelt: %s\n", error.c_str());
+        complain("zelt: " + error);
     }
     return loaded;
-}
-
-void reportReadError(const char* path, const ZELT::ZELTReadError& error) {
-    const std::string_view detail = error.detail();
-    std::fprintf(stderr, "%s:%ld:%ld: %.*s\n", displayName(path), error.line, error.column,
-                 static_cast<int>(detail.size()), detail.data());
 }
 
 } // namespace zelt_tool

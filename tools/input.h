@@ -1,10 +1,7 @@
 #ifndef ZELT_TOOL_INPUT_H
 #define ZELT_TOOL_INPUT_H
 
-#include <string>
-
 #include "ZELTBuffer.h"
-#include "ZELTScan.h"
 
 namespace zelt_tool {
 
@@ -12,10 +9,6 @@ namespace zelt_tool {
 /// at 0. On failure prints `zelt: FILE: reason` to standard error and
 /// returns false.
 bool loadInput(const char* path, ZELT::ZELTBuffer& in);
-
-/// Prints @p error as `FILE:LINE:COLUMN: reason` to standard error, the
-/// position where the element that cannot be read begins.
-void reportReadError(const char* path, const ZELT::ZELTReadError& error);
 
 /// How diagnostics name @p path: "<stdin>" for "-".
 const char* displayName(const char* path);

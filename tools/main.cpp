@@ -1,8 +1,6 @@
 // zelt: checks zelt texts and shows their elements as lines, XML or JSON.
 #include <charconv>
 #include <csignal>
-#include <cstdio>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +8,7 @@
 #include <unistd.h>
 
 #include "commands.h"
+#include "diagnostics.h"
 #include "output.h"
 
 namespace {
@@ -47,7 +46,7 @@ struct Command {
     Status (*run)(const Arguments& arguments);
 };
 
-const Command commands[] = {
+constexpr Command commands[] = {
     {"check", true, false, [](const Arguments& a) { return zelt_tool::runCheck(a.paths); }},
     {"list", false, true, [](const Arguments& a) { return zelt_tool::runList(a.paths[0], a.maxValue); }},
     {"xml", false, false, [](const Arguments& a) { return zelt_tool::runXml(a.paths[0]); }},
@@ -55,7 +54,7 @@ const Command commands[] = {
 };
 
 Status usageError(const std::string& problem) {
-    std::fprintf(stderr, "zelt: %s\nTry 'zelt --help' for more information.\n", problem.c_str());
+    zelt_tool::complain("zelt: " + problem + "\nTry 'zelt --help' for more information.");
     return zelt_tool::failure;
 }
 
@@ -63,12 +62,7 @@ Status usageError(const std::string& problem) {
 Status show(std::string_view text) {
     zelt_tool::Output out(STDOUT_FILENO);
     out.write(text);
-    out.flush();
-    if (out.error() != 0) {
-        std::fprintf(stderr, "zelt: write error: %s\n", std::strerror(out.error()));
-        return zelt_tool::failure;
-    }
-    return zelt_tool::good;
+    return zelt_tool::finishOutput(out);
 }
 
 bool parseCount(std::string_view text, long& count) {
@@ -101,20 +95,22 @@ Status run(int argc, char** argv) {
     for (int i = 2; i < argc; ++i) {
         const std::string_view argument = argv[i];
         constexpr std::string_view maxValue = "--max-value";
+        constexpr std::string_view maxValueIs = "--max-value=";
         if (!options || argument == "-" || argument.empty() || argument[0] != '-') {
             arguments.paths.push_back(argv[i]);
         } else if (argument == "--") {
             options = false;
         } else if (argument == "--help" || argument == "-h") {
             return show(helpText);
-        } else if (command->takesMaxValue && argument.substr(0, maxValue.size()) == maxValue) {
-            std::string_view count = argument.substr(maxValue.size());
-            if (count.empty() && i + 1 < argc) {
+        } else if (command->takesMaxValue &&
+                   (argument == maxValue || argument.substr(0, maxValueIs.size()) == maxValueIs)) {
+            std::string_view count;
+            if (argument != maxValue) {
+                count = argument.substr(maxValueIs.size());
+            } else if (i + 1 < argc) {
                 count = argv[++i];
-            } else if (!count.empty() && count[0] == '=') {
-                count.remove_prefix(1);
             } else {
-                return usageError("option '" + std::string(argument) + "' needs a number: --max-value N");
+                return usageError("option '--max-value' needs a number: --max-value N");
             }
             if (!parseCount(count, arguments.maxValue)) {
                 return usageError("--max-value takes a count of bytes, not '" + std::string(count) + "'");
@@ -136,6 +132,6 @@ Status run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     // A reader that goes away shows as EPIPE on write, which ends the output quietly.
-    std::signal(SIGPIPE, SIG_IGN);
+    (void)std::signal(SIGPIPE, SIG_IGN);
     return run(argc, argv);
 }

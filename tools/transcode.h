@@ -23,9 +23,10 @@ inline int decodeUtf8(const unsigned char* at, const unsigned char* end, char32_
     unsigned char high = 0xBF;
     int length = 0;
     char32_t value = 0;
-    if (lead < 0xC2) {
+    if (lead < 0xC2 || lead > 0xF4) {
         return 0;
-    } else if (lead < 0xE0) {
+    }
+    if (lead < 0xE0) {
         length = 2;
         value = lead & 0x1Fu;
     } else if (lead < 0xF0) {
@@ -33,13 +34,11 @@ inline int decodeUtf8(const unsigned char* at, const unsigned char* end, char32_
         value = lead & 0x0Fu;
         low = lead == 0xE0 ? 0xA0 : low;
         high = lead == 0xED ? 0x9F : high;
-    } else if (lead < 0xF5) {
+    } else {
         length = 4;
         value = lead & 0x07u;
         low = lead == 0xF0 ? 0x90 : low;
         high = lead == 0xF4 ? 0x8F : high;
-    } else {
-        return 0;
     }
     if (end - at < length || at[1] < low || at[1] > high) {
         return 0;
