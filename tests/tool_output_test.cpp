@@ -2,7 +2,6 @@
 // capacity and the chunk edges, failures of the descriptor.
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <string>
 
@@ -48,16 +47,6 @@ TEST(Output, ReserveGivesRoomUpToTheCapacity) {
         });
         EXPECT_EQ(text, std::string(buffered, 'b') + std::string(Output::capacity, 'r'));
     }
-}
-
-TEST(Output, NumbersInDecimal) {
-    EXPECT_EQ(captured([](Output& out) {
-                  for (const long n : {0L, 7L, -1L, LONG_MIN, LONG_MAX}) {
-                      out.putNumber(n);
-                      out.put(' ');
-                  }
-              }),
-              "0 7 -1 -9223372036854775808 9223372036854775807 ");
 }
 
 TEST(Output, AGoneReaderStopsItWithoutAnError) {

@@ -1,6 +1,7 @@
 // zelt: checks zelt texts and shows their elements as lines, XML or JSON.
 #include <charconv>
 #include <csignal>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -133,5 +134,10 @@ Status run(int argc, char** argv) {
 int main(int argc, char** argv) {
     // A reader that goes away shows as EPIPE on write, which ends the output quietly.
     (void)std::signal(SIGPIPE, SIG_IGN);
-    return run(argc, argv);
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& exception) { // memory running out beyond a file's load
+        zelt_tool::complain(std::string("zelt: ") + exception.what());
+        return zelt_tool::failure;
+    }
 }
