@@ -25,7 +25,7 @@ memcheck=(valgrind -q --error-exitcode=1 --leak-check=full --show-leak-kinds=all
 check_memory() {
   local binary arguments
   read -r binary arguments <<<"$1"
-  local log="$build/$(basename "$binary")${arguments:+-${arguments%% *}}.valgrind.log"
+  local log="$build/$(basename "$binary")${arguments:+-$(basename "${arguments%% *}")}.valgrind.log"
   # shellcheck disable=SC2086 # the arguments are split on purpose
   if ! "${memcheck[@]}" "$build/$binary" $arguments >"$log" 2>&1; then
     cat "$log"
