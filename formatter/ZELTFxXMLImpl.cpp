@@ -1,12 +1,14 @@
 #include "ZELTFxXMLImpl.h"
 
 #include <algorithm>
+#include <cassert>
 #include <charconv>
 #include <climits>
 #include <cstdint>
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 namespace ZELT {
@@ -16,65 +18,93 @@ namespace {
 constexpr long minimumConvBufferSize = 65536;
 constexpr size_t maximumNameSpecLength = 1023;
 // Longest decimal text of a 64-bit number: "-9223372036854775808".
-constexpr long maximumDigits = 20;
+constexpr size_t maximumDigits = 20;
 
-char* put(char* at, const char* text, size_t length) {
-    std::memcpy(at, text, length);
-    return at + length;
-}
+// One text the formatter composes in its conversion buffer: an opening tag
+// with its attributes, a value and a closing text, each part optional. Its
+// size and its bytes both come from forEachPart, so the room reserved for a
+// text and what is written into it cannot disagree.
+struct ElementText {
+    std::string_view tag;
+    std::string_view name; // the Name attribute, written when not empty
+    std::string_view idx;  // the Idx attribute, written only together with a Name
+    std::string_view value;
+    bool opening = true;
+    bool closing = true;
 
-template <size_t N>
-char* putLiteral(char* at, const char (&text)[N]) {
-    return put(at, text, N - 1);
-}
-
-// "<tag>", "<tag Name=\"name\">" or "<tag Name=\"name\" Idx=\"idx\">": an Idx
-// is written only together with a Name.
-long openingTagLength(size_t tagLength, const char* name, const char* idx) {
-    size_t length = tagLength + 2;
-    if (*name != '\0') {
-        length += std::strlen(name) + 8;
-        if (*idx != '\0') {
-            length += std::strlen(idx) + 7;
+    template <typename Put>
+    void forEachPart(Put&& put) const {
+        if (opening) {
+            put("<");
+            put(tag);
+            if (!name.empty()) {
+                put(" Name=\"");
+                put(name);
+                put("\"");
+                if (!idx.empty()) {
+                    put(" Idx=\"");
+                    put(idx);
+                    put("\"");
+                }
+            }
+            put(">");
+        }
+        put(value);
+        if (closing) {
+            put("</");
+            put(tag);
+            put(">\n");
         }
     }
-    return static_cast<long>(length);
-}
 
-char* putOpeningTag(char* at, const char* tag, size_t tagLength, const char* name, const char* idx) {
-    *at++ = '<';
-    at = put(at, tag, tagLength);
-    if (*name != '\0') {
-        at = putLiteral(at, " Name=\"");
-        at = put(at, name, std::strlen(name));
-        *at++ = '"';
-        if (*idx != '\0') {
-            at = putLiteral(at, " Idx=\"");
-            at = put(at, idx, std::strlen(idx));
-            *at++ = '"';
-        }
+    long size() const {
+        size_t total = 0;
+        forEachPart([&total](std::string_view part) { total += part.size(); });
+        return static_cast<long>(total);
     }
-    *at++ = '>';
-    return at;
+
+    // Writes size() bytes at @p at and returns their end.
+    char* compose(char* at) const {
+        forEachPart([&at](std::string_view part) {
+            if (!part.empty()) { // an absent part may have no data pointer at all
+                std::memcpy(at, part.data(), part.size());
+                at += part.size();
+            }
+        });
+        return at;
+    }
+};
+
+ElementText openingTag(std::string_view tag, std::string_view name, std::string_view idx) {
+    return {tag, name, idx, {}, true, false};
 }
 
-long closingTextLength(size_t tagLength) { return static_cast<long>(tagLength) + 4; }
+ElementText closingText(std::string_view tag) { return {tag, {}, {}, {}, false, true}; }
 
-char* putClosingText(char* at, const char* tag, size_t tagLength) {
-    at = putLiteral(at, "</");
-    at = put(at, tag, tagLength);
-    return putLiteral(at, ">\n");
-}
-
-// First occurrence of @p closing in the NUL-terminated @p text. Candidates
-// start with '<', so the scan jumps between them and stops at the first match.
-const char* findClosingText(const char* text, const char* closing, size_t closingLength) {
-    for (const char* at = std::strchr(text, '<'); at != nullptr; at = std::strchr(at + 1, '<')) {
-        if (std::strncmp(at, closing, closingLength) == 0) {
+// First occurrence of @p closing (NUL-terminated) in the NUL-terminated text
+// from @p from on. Candidates start with '<', so the scan jumps between them;
+// the stretch known to hold no NUL only grows, so each candidate can be
+// compared with memcmp. Should several candidates fail (crafted text, say a
+// value full of "</"), strstr takes over, whose time stays linear.
+const char* findClosingText(const char* from, std::string_view closing) {
+    constexpr int candidatesBeforeStrstr = 4;
+    size_t clean = 0; // bytes from @p from on that hold no NUL
+    const char* at = std::strchr(from, '<');
+    for (int tried = 0; at != nullptr && tried < candidatesBeforeStrstr; ++tried) {
+        // Candidates only move on, so each one's end lies past the last one's.
+        const size_t end = static_cast<size_t>(at - from) + closing.size();
+        // memchr stops at the first NUL, which ends the text before this
+        // candidate, or any later one, could end.
+        if (std::memchr(from + clean, '\0', end - clean) != nullptr) {
+            return nullptr;
+        }
+        clean = end;
+        if (std::memcmp(at, closing.data(), closing.size()) == 0) {
             return at;
         }
+        at = std::strchr(at + 1, '<');
     }
-    return nullptr;
+    return at == nullptr ? nullptr : std::strstr(at, closing.data());
 }
 
 // Whether @p data lies in @p out's area, which appending to @p out may move.
@@ -173,16 +203,15 @@ bool ZELTFxXMLImpl::serializeBuffer(const char*& data, const long& length, const
         bytes = ownBytes.data();
     }
     const bool valid = length >= 0 && (data != nullptr || length == 0) && splitNames(nameSpec);
-    const size_t tagLength = std::strlen(tagName);
-    const long opening = openingTagLength(tagLength, attrName, attrIdx);
-    if (!valid || !reserveConvBuffer(std::max(opening, closingTextLength(tagLength)) + 1)) {
+    const ElementText closing = closingText(tagName);
+    // Room for the closing text too, so that nothing is appended unless the whole element can be.
+    if (!valid || !composeText(openingTag(tagName, attrName, attrIdx), closing.size() + 1)) {
         resetNames();
         return false;
     }
-    *putOpeningTag(convBuffer, tagName, tagLength, attrName, attrIdx) = '\0';
     bool appended = out.appendString(convBuffer);
     appended = out.appendBufferString(bytes, length) && appended;
-    *putClosingText(convBuffer, tagName, tagLength) = '\0';
+    composeText(closing); // fits: the room was made above
     appended = out.appendString(convBuffer) && appended;
     resetNames();
     return appended;
@@ -193,14 +222,11 @@ bool ZELTFxXMLImpl::writeNumber(Wide value, const char* name, ZELTBuffer& out) {
     if (name == nullptr) {
         return false;
     }
-    const size_t tagLength = std::strlen(name);
-    const long elementLength = 2 * static_cast<long>(tagLength) + 5 + maximumDigits;
-    if (!reserveConvBuffer(elementLength + 1)) {
+    char digits[maximumDigits];
+    const char* const end = std::to_chars(digits, digits + maximumDigits, value).ptr;
+    if (!composeText(ElementText{name, {}, {}, {digits, static_cast<size_t>(end - digits)}})) {
         return false;
     }
-    char* at = putOpeningTag(convBuffer, name, tagLength, "", "");
-    at = std::to_chars(at, at + maximumDigits, value).ptr;
-    *putClosingText(at, name, tagLength) = '\0';
     return out.appendString(convBuffer);
 }
 
@@ -211,18 +237,22 @@ bool ZELTFxXMLImpl::readElement(const char* name, ZELTBuffer& in, Store store) {
         return false;
     }
     const size_t tagLength = std::strlen(name);
-    const long closingLength = closingTextLength(tagLength);
-    if (!reserveConvBuffer(closingLength + 1)) {
+    const ElementText closingTag = closingText({name, tagLength});
+    const long closingLength = closingTag.size();
+    if (!composeText(closingTag)) {
         return false;
     }
-    *putClosingText(convBuffer, name, tagLength) = '\0';
 
     // strncmp stops at the text's NUL, so a short text is never overread.
     if (start[0] != '<' || std::strncmp(start + 1, name, tagLength) != 0 || start[tagLength + 1] != '>') {
         return false;
     }
     const char* const value = start + tagLength + 2;
-    const char* const closing = findClosingText(start, convBuffer, static_cast<size_t>(closingLength));
+    // The closing text can begin inside the opening tag only if the tag holds
+    // a '<' or begins with '/'; otherwise the search may start at the value.
+    const bool plainTag = std::strchr(name, '<') == nullptr && name[0] != '/';
+    const char* const closing =
+        findClosingText(plainTag ? value : start, {convBuffer, static_cast<size_t>(closingLength)});
     if (closing == nullptr || closing < value) {
         return false;
     }
@@ -334,20 +364,14 @@ bool ZELTFxXMLImpl::deserializeUInt64_t(const char* name, ZELTBuffer& in, unsign
 bool ZELTFxXMLImpl::serializeString(const char* value, const char* nameSpec, ZELTBuffer& out) {
     const bool valid = value != nullptr && splitNames(nameSpec);
     const size_t valueLength = valid ? std::strlen(value) : 0;
-    const size_t tagLength = std::strlen(tagName);
     // Grows to the value's length plus a quarter, the size callers rely on.
     // With the name limits and the 64 KiB minimum that always holds the whole
     // element; the element's own length is the floor all the same.
     const auto grownSize = static_cast<long>(valueLength + valueLength / 4);
-    const long elementLength = openingTagLength(tagLength, attrName, attrIdx) +
-                               static_cast<long>(valueLength) + closingTextLength(tagLength);
-    if (!valid || !reserveConvBuffer(std::max(grownSize, elementLength + 1))) {
+    if (!valid || !composeText(ElementText{tagName, attrName, attrIdx, {value, valueLength}}, grownSize)) {
         resetNames();
         return false;
     }
-    char* at = putOpeningTag(convBuffer, tagName, tagLength, attrName, attrIdx);
-    at = put(at, value, valueLength);
-    *putClosingText(at, tagName, tagLength) = '\0';
     resetNames();
     return out.appendString(convBuffer);
 }
@@ -402,6 +426,18 @@ bool ZELTFxXMLImpl::splitNames(const char* nameSpec) {
     if (part < 3) {
         fields[part][used] = '\0';
     }
+    return true;
+}
+
+template <typename Text>
+bool ZELTFxXMLImpl::composeText(const Text& text, long room) {
+    const long size = text.size();
+    if (!reserveConvBuffer(std::max(size + 1, room))) {
+        return false;
+    }
+    char* const end = text.compose(convBuffer);
+    assert(end == convBuffer + size);
+    *end = '\0';
     return true;
 }
 

@@ -68,6 +68,10 @@ private:
     // Makes the conversion buffer hold at least @p size bytes; false when there
     // is none or a larger one cannot be had (the old one then stays).
     bool reserveConvBuffer(long size);
+    // Composes @p text and its NUL in the conversion buffer, which first grows
+    // to hold them and to at least @p room bytes; false when it cannot.
+    template <typename Text>
+    bool composeText(const Text& text, long room = 0);
     template <typename Wide>
     bool writeNumber(Wide value, const char* name, ZELTBuffer& out);
     template <typename Wide, typename Value>

@@ -6,10 +6,12 @@
 // rules for element text, written independently of the library.
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -82,6 +84,50 @@ T expectedValue(const std::string& text) {
     }
 }
 
+// Lengths past the 64 KiB conversion buffer, where its edges lie, are as
+// common as short ones: a scale byte from 0x80 on adds (byte - 0x80) KiB, up
+// to 127 KiB, to a text built from the input's own bytes.
+constexpr size_t scaleStep = 1024;
+
+inline size_t scaledExtra(uint8_t scale) { return scale < 0x80 ? 0 : (scale - 0x80U) * scaleStep; }
+
+// @p seed followed by @p extra more bytes that repeat it (or @p filler).
+inline std::string lengthened(const std::string& seed, size_t extra, char filler) {
+    if (seed.empty()) {
+        return std::string(extra, filler);
+    }
+    std::string text = seed;
+    const size_t length = seed.size() + extra;
+    while (text.size() < length) {
+        text.append(text, 0, std::min(text.size(), length - text.size()));
+    }
+    return text;
+}
+
+// How many inputs held a tag over 32 KiB: printed at exit when the
+// environment sets ZELT_FUZZ_STATS, to show how often the edges are reached.
+class LongTagStats {
+public:
+    static void count(size_t tagLength) {
+        static LongTagStats stats;
+        ++stats.inputs;
+        stats.longTags += tagLength > 32 * 1024 ? 1 : 0;
+    }
+    LongTagStats(const LongTagStats&) = delete;
+    LongTagStats& operator=(const LongTagStats&) = delete;
+    ~LongTagStats() {
+        if (std::getenv("ZELT_FUZZ_STATS") != nullptr && inputs > 0) {
+            std::fprintf(stderr, "tags over 32 KiB: %zu of %zu inputs (%.1f %%)\n", longTags, inputs,
+                         100.0 * static_cast<double>(longTags) / static_cast<double>(inputs));
+        }
+    }
+
+private:
+    LongTagStats() = default;
+    size_t inputs = 0;
+    size_t longTags = 0;
+};
+
 inline std::string openingTag(const std::string& tag) { return "<" + tag + ">"; }
 inline std::string closingText(const std::string& tag) { return "</" + tag + ">\n"; }
 
@@ -93,7 +139,7 @@ struct ElementAt {
     size_t length = 0;
 };
 
-inline ElementAt elementAt(const std::string& unread, const std::string& tag) {
+inline ElementAt elementAt(std::string_view unread, const std::string& tag) {
     ElementAt element;
     const std::string opening = openingTag(tag);
     const std::string closing = closingText(tag);
@@ -103,7 +149,7 @@ inline ElementAt elementAt(const std::string& unread, const std::string& tag) {
         return element;
     }
     element.found = true;
-    element.value = unread.substr(opening.size(), closingAt - opening.size());
+    element.value = std::string(unread.substr(opening.size(), closingAt - opening.size()));
     element.length = closingAt + closing.size();
     return element;
 }

@@ -1,20 +1,26 @@
 // Readers against arbitrary text.
 //
-// Input: a tag, a NUL byte, a sequence of steps (one byte each), a NUL byte,
-// and the text, which may hold NUL bytes itself. The text is loaded into a
-// buffer (marker 0) and the steps run in order: each runs one reader with the
-// tag, moves the marker, or takes away or restores the conversion buffer.
-// After every reader call its result, the stored value and the marker must
-// match what the reference rules in fuzz_support.h say; on false the marker
-// and the destination are untouched. The sanitizers catch any read outside
-// the content.
+// Input: two scale bytes, a tag, a NUL byte, a sequence of steps (one byte
+// each), a NUL byte, and the text, which may hold NUL bytes itself. The scale
+// bytes lengthen the tag and a value up to 127 KiB (fuzz_support.h); in the
+// text, each byte 0x01 stands for the tag and each 0x02 for the value, so that
+// elements with tags and values past the conversion buffer's 64 KiB occur.
+// The text is loaded into a buffer (marker 0) and the steps run in order: each
+// runs one reader with the tag, moves the marker, or takes away or restores
+// the conversion buffer. After every reader call its result, the stored value
+// and the marker must match what the reference rules in fuzz_support.h say;
+// on false the marker and the destination are untouched. The sanitizers catch
+// any read outside the content. Where the string reader runs, the scanner
+// and the explanations are checked first (scan_checks.h).
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "ZELTFxXMLImpl.h"
 #include "fuzz_support.h"
+#include "scan_checks.h"
 
 namespace {
 
@@ -41,7 +47,7 @@ template <typename T, typename Read, typename Convert>
 void checkReader(Session& session, const T& sentinel, Read read, Convert convert) {
     const long marker = session.in.getMarkerPos();
     // The reader sees the unread text only up to its first NUL.
-    const std::string unread = session.text.c_str() + marker;
+    const std::string_view unread = session.text.c_str() + marker;
     const ElementAt element = session.hasConvBuffer ? zelt_fuzz::elementAt(unread, session.tag) : ElementAt();
 
     T value = sentinel;
@@ -70,6 +76,8 @@ void runScalarReader(Session& session, size_t row) {
 }
 
 void runStringReader(Session& session) {
+    zelt_fuzz::checkScanAt(session.hasConvBuffer ? &session.fx : nullptr, session.text, session.in.getMarkerPos(),
+                           session.tag);
     checkReader(
         session, std::string("untouched"),
         [&session](std::string& value) { return session.fx.deserializeString(session.tag.c_str(), session.in, value); },
@@ -113,17 +121,40 @@ void runStep(Session& session, uint8_t byte) {
     }
 }
 
+// @p text with each 0x01 replaced by @p tag and each 0x02 by @p value, as
+// long as the result stays within 1 MiB.
+std::string expandPlaceholders(const std::string& text, const std::string& tag, const std::string& value) {
+    constexpr size_t budget = 1 << 20;
+    std::string expanded;
+    for (const char c : text) {
+        const std::string* const replacement = c == '\x01' ? &tag : c == '\x02' ? &value : nullptr;
+        if (replacement != nullptr && expanded.size() + replacement->size() <= budget) {
+            expanded += *replacement;
+        } else {
+            expanded += c;
+        }
+    }
+    return expanded;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string input(reinterpret_cast<const char*>(data), size);
+    if (size < 2) {
+        return 0;
+    }
+    const size_t tagExtra = zelt_fuzz::scaledExtra(data[0]);
+    const size_t valueExtra = zelt_fuzz::scaledExtra(data[1]);
+    const std::string input(reinterpret_cast<const char*>(data) + 2, size - 2);
     const size_t tagEnd = std::min(input.find('\0'), input.size());
     const size_t stepsEnd = std::min(input.find('\0', tagEnd + 1), input.size());
 
     Session session;
-    session.tag = input.substr(0, tagEnd);
-    const std::string steps = tagEnd < size ? input.substr(tagEnd + 1, stepsEnd - tagEnd - 1) : std::string();
-    session.text = stepsEnd < size ? input.substr(stepsEnd + 1) : std::string();
+    session.tag = zelt_fuzz::lengthened(input.substr(0, tagEnd), tagExtra, 't');
+    zelt_fuzz::LongTagStats::count(session.tag.size());
+    const std::string steps = tagEnd < input.size() ? input.substr(tagEnd + 1, stepsEnd - tagEnd - 1) : std::string();
+    const std::string text = stepsEnd < input.size() ? input.substr(stepsEnd + 1) : std::string();
+    session.text = expandPlaceholders(text, session.tag, zelt_fuzz::lengthened("", valueExtra, '9'));
     session.setConvBuffer();
     ZELT_FUZZ_CHECK(session.in.setBufferString(session.text.data(), static_cast<long>(session.text.size())));
 

@@ -1,16 +1,20 @@
 // Write a sequence of elements, then read them back in the same order.
 //
 // The input chooses each element's type, value, and tag or tag|Name|Idx text.
+// Scalar tags and string and raw-block values are lengthened by a scale byte
+// (fuzz_support.h), so that texts past the conversion buffer's 64 KiB occur.
 // Writing must append exactly the text the reference rules in fuzz_support.h
 // compose (or refuse an unfit tag|Name|Idx and append nothing). Reading
 // starts each element at its own offset: an element whose tag holds no "<",
 // ">" or "/" and whose string value holds no closing text of its own must read
 // back equal; a string with a Name attribute must be refused with marker and
-// destination untouched; raw blocks, which have no reader, and the remaining
-// elements must keep the marker within the content.
+// destination untouched; raw blocks, which the typed readers do not read, and
+// the remaining elements must keep the marker within the content. Before each read, the
+// scanner must read the element as scan_checks.h says.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -20,6 +24,7 @@
 
 #include "ZELTFx.h"
 #include "fuzz_support.h"
+#include "scan_checks.h"
 
 namespace {
 
@@ -86,6 +91,8 @@ public:
         checkWritten();
     }
 
+    size_t longestTag = 0;
+
     void readAll() {
         ZELTBuffer in;
         ZELT_FUZZ_CHECK(in.setBufferString(out.getBufferString(), out.getBufferSize()));
@@ -97,18 +104,28 @@ public:
 
 private:
     static constexpr size_t maximumElements = 64;
-    static constexpr size_t maximumText = 128 * 1024;
+    static constexpr size_t maximumText = 320 * 1024;
 
     // A tag or tag|Name|Idx text; NUL ends it as it ends a C string.
     std::string consumeName(size_t maximumLength) {
         return input.ConsumeRandomLengthString(maximumLength).c_str();
     }
 
+    // @p seed lengthened by a scale byte, as far as @p copies of it (and some
+    // markup) still fit in what is left of maximumText.
+    std::string consumeLengthened(const std::string& seed, char filler, size_t copies) {
+        const size_t share = (maximumText - std::min(expected.size(), maximumText)) / copies;
+        const size_t room = share > seed.size() + 64 ? share - seed.size() - 64 : 0;
+        const size_t extra = zelt_fuzz::scaledExtra(input.ConsumeIntegral<uint8_t>());
+        return zelt_fuzz::lengthened(seed, std::min(extra, room), filler);
+    }
+
     template <typename Row>
     void writeScalar(Row /*row*/) {
         using T = typename Row::Type;
         using Wide = typename Row::WideType;
-        const std::string tag = consumeName(300);
+        const std::string tag = consumeLengthened(consumeName(300), 't', 2); // at both ends
+        longestTag = std::max(longestTag, tag.size());
         T value{};
         if constexpr (std::is_same_v<T, bool>) {
             value = input.ConsumeBool();
@@ -116,30 +133,19 @@ private:
             value = input.ConsumeIntegral<T>();
         }
         ZELT_FUZZ_CHECK((fx.get()->*Row::write)(value, tag.c_str(), out));
-        const std::string text =
-            zelt_fuzz::openingTag(tag) + std::to_string(static_cast<Wide>(value)) + zelt_fuzz::closingText(tag);
+        const std::string digits = std::to_string(static_cast<Wide>(value));
+        const std::string text = zelt_fuzz::openingTag(tag) + digits + zelt_fuzz::closingText(tag);
         const Expect expect = isReadableTag(tag) ? Expect::equal : Expect::inBounds;
-        append(text, [tag, value, expect](ZELTFx& fx, ZELTBuffer& in, const Element& element) {
+        append(text, [tag, value, expect, digits](ZELTFx& fx, ZELTBuffer& in, const Element& element) {
+            zelt_fuzz::checkScanned(fx, in, element.offset, {true, tag, "", ""}, digits, false);
             checkRead(in, element, expect, value, static_cast<T>(0x5a),
                       [&](T& read) { return (fx.*Row::read)(tag.c_str(), in, read); });
         });
     }
 
-    // A short text, or now and then a short pattern repeated, so that values
-    // beyond the conversion buffer's initial size occur too.
-    std::string consumeValue() {
-        std::string value = consumeName(64);
-        if (input.ConsumeIntegralInRange(0, 7) == 0) {
-            const auto count = input.ConsumeIntegralInRange<size_t>(0, 20000);
-            const size_t budget = expected.size() < maximumText ? maximumText - expected.size() : 0;
-            std::string repeated;
-            for (size_t i = 0; i < count && repeated.size() + value.size() <= budget; ++i) {
-                repeated += value;
-            }
-            value = repeated;
-        }
-        return value;
-    }
+    // A short text, lengthened so that values beyond the conversion buffer's
+    // initial size occur too.
+    std::string consumeValue() { return consumeLengthened(consumeName(64), 'v', 1); }
 
     void writeString() {
         const std::string nameSpec = consumeName(1100);
@@ -157,7 +163,9 @@ private:
             expect = Expect::equal;
         }
         append(zelt_fuzz::openingTag(names) + value + closing,
-               [tag = names.tag, value, expect](ZELTFx& fx, ZELTBuffer& in, const Element& element) {
+               [names, value, expect](ZELTFx& fx, ZELTBuffer& in, const Element& element) {
+                   zelt_fuzz::checkScanned(fx, in, element.offset, names, value, false);
+                   const std::string& tag = names.tag;
                    checkRead(in, element, expect, value, std::string("untouched"),
                              [&](std::string& read) { return fx.deserializeString(tag.c_str(), in, read); });
                });
@@ -167,7 +175,7 @@ private:
     // written so far, which the writer must copy before the buffer moves.
     void writeRawBlock() {
         const std::string nameSpec = consumeName(1100);
-        std::string bytes = input.ConsumeRandomLengthString(128);
+        std::string bytes = consumeLengthened(input.ConsumeRandomLengthString(128), '\0', 1);
         const char* data = bytes.empty() && input.ConsumeBool() ? nullptr : bytes.data();
         if (!expected.empty() && input.ConsumeIntegralInRange(0, 3) == 0) {
             const size_t offset = input.ConsumeIntegralInRange<size_t>(0, expected.size() - 1);
@@ -180,10 +188,12 @@ private:
         if (!names.valid) {
             return;
         }
-        // No reader exists for raw blocks; reading one as a string must
-        // still stay within the content.
+        // scanBytes reads raw blocks; reading one as a string must still stay
+        // within the content.
         append(zelt_fuzz::openingTag(names) + bytes + zelt_fuzz::closingText(names.tag),
-               [tag = names.tag](ZELTFx& fx, ZELTBuffer& in, const Element& element) {
+               [names, bytes](ZELTFx& fx, ZELTBuffer& in, const Element& element) {
+                   zelt_fuzz::checkScanned(fx, in, element.offset, names, bytes, true);
+                   const std::string& tag = names.tag;
                    checkRead(in, element, Expect::inBounds, std::string(), std::string("untouched"),
                              [&](std::string& read) { return fx.deserializeString(tag.c_str(), in, read); });
                });
@@ -211,9 +221,9 @@ private:
         ZELT_FUZZ_CHECK(expected.compare(0, expected.size(), out.getBufferString(), expected.size()) == 0);
         ZELT_FUZZ_CHECK(out.getBufReserveSize() > size);
         const char* const tail = out.getBufferString() + size;
-        for (long i = 0; i < out.getBufReserveSize() - size; ++i) {
-            ZELT_FUZZ_CHECK(tail[i] == '\0');
-        }
+        const char* const areaEnd = out.getBufferString() + out.getBufReserveSize();
+        ZELT_FUZZ_CHECK(std::all_of(tail, areaEnd,
+                                    [](char c) { return c == '\0'; }));
     }
 
     FuzzedDataProvider& input;
@@ -230,5 +240,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RoundTrip roundTrip(provider);
     roundTrip.writeAll();
     roundTrip.readAll();
+    zelt_fuzz::LongTagStats::count(roundTrip.longestTag);
     return 0;
 }

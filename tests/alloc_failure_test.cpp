@@ -268,7 +268,7 @@ using Sizes = std::vector<std::size_t>;
 TEST(ConvBufferSize, HasAMinimumOf64KiB) {
     char* const unused = nullptr;
     const std::pair<long, std::size_t> cases[] = {{0, 65536}, {100, 65536}, {65535, 65536}, {-5, 65536},
-                                                  {100000, 100000}};
+                                                  {65536, 65536}, {65537, 65537}, {100000, 100000}};
     for (const auto& c : cases) { // requested size, size allocated
         const std::unique_ptr<ZELTFx> fx = formatterWith(0);
         EXPECT_EQ(convBufferSizes([&] { fx->setConvBuffer(unused, c.first); }), Sizes{c.second}) << c.first;
@@ -283,6 +283,27 @@ TEST(ConvBufferSize, StringsEnlargeItToTheirLengthAndAQuarter) {
         ZELTBuffer out;
         EXPECT_EQ(convBufferSizes([&] { fx->serializeString(value.c_str(), "tag|name|idx", out); }), c.second);
         EXPECT_EQ(zelt_test::contentOf(out), "<tag Name=\"name\" Idx=\"idx\">" + value + "</tag>\n");
+    }
+}
+
+// A scalar element, or the closing text a reader looks for, that does not fit
+// with its NUL grows the conversion buffer to exactly that size.
+TEST(ConvBufferSize, LongTagsGrowItToTheTextAndItsNul) {
+    for (const long extra : {0L, 1L}) { // text and NUL: 65,536, then one byte more
+        const std::unique_ptr<ZELTFx> fx = zelt_test::makeFormatter();
+        const Sizes grown = extra == 0 ? Sizes{} : Sizes{65537};
+        // "<" tag ">" 20 digits "</" tag ">\n" and NUL: 2 × tag + 27 bytes, an odd number, so
+        // 65,535 stands for the size itself.
+        const std::string writeTag(static_cast<std::size_t>((65536 - 28) / 2 + extra), 'w');
+        ZELTBuffer out;
+        EXPECT_EQ(convBufferSizes([&] { fx->serializeInt64_t(LONG_MIN, writeTag.c_str(), out); }), grown);
+        const std::unique_ptr<ZELTFx> reader = zelt_test::makeFormatter();
+        const std::string readTag(static_cast<std::size_t>(65536 - 5 + extra), 'r');
+        ZELTBuffer in;
+        in.setString(("<" + readTag + ">1</" + readTag + ">\n").c_str());
+        long value = 0;
+        EXPECT_EQ(convBufferSizes([&] { reader->deserializeInt64_t(readTag.c_str(), in, value); }), grown);
+        EXPECT_EQ(value, 1);
     }
 }
 

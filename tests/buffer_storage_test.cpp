@@ -96,6 +96,13 @@ const CapacityCase capacityCases[] = {
     {"clear", 0, 0},                    // a buffer without an area stays without
     {"set 10; set 0", 13, 0},           // empty content in place clears the whole area
     {"append 3; reserve 40", 40, 3},    // capacity raised over memory set aside reads as zero
+    {"append 3; reserve 64", 64, 3},    // 64 bytes are set aside at first: all of them, then one more
+    {"append 3; reserve 65", 65, 3},
+    {"append 3; append 46", 63, 49},    // 4 + 46 + 13: grows within what was set aside
+    {"append 3; append 47", 65, 50},    // 4 + 47 + 14: beyond it
+    {"append 10; append 1", 13, 11},    // 13 is greater than 10 + 1 + 1: in place
+    {"set 10; reserve 13", 13, 10},     // the capacity itself changes nothing
+    {"set 10; reserve 14", 14, 10},
     {"set 10; teardown; teardown", 0, 0},
 };
 
@@ -252,7 +259,7 @@ TEST(Marker, SurvivesAppendsAndLongEnoughReplacements) {
 TEST(Marker, ReturnsToTheStartWhenTheNewContentIsShorter) {
     ZELTBufferIn buffer;
     buffer.setString(ten.c_str());
-    buffer.setMarkerPos(8);
+    buffer.setMarkerPos(4); // one beyond the new content
     buffer.setString("abc");
     EXPECT_EQ(buffer.getMarkerPos(), 0);
     EXPECT_STREQ(buffer.getBufferStringFromMarker(), "abc");

@@ -173,6 +173,22 @@ TEST(Conversion, AgreesWithStrtolAndStrtoul) {
     }
 }
 
+TEST(Reading, ValuesFullOfAlmostClosingTexts) {
+    auto fx = makeFormatter();
+    const std::string value = "<</s</s><s>\n</s>x</s\n</ss>\n<</";
+    ZELTBuffer out;
+    fx->serializeString(value.c_str(), "s", out);
+    fx->serializeInt32_t(3, "s", out);
+    ZELTBuffer in;
+    load(in, zelt_test::contentOf(out));
+    std::string read;
+    int number = 0;
+    ASSERT_TRUE(fx->deserializeString("s", in, read));
+    EXPECT_EQ(read, value);
+    ASSERT_TRUE(fx->deserializeInt32_t("s", in, number));
+    EXPECT_EQ(number, 3);
+}
+
 TEST(Reading, StringEndsAtTheFirstClosingText) {
     auto fx = makeFormatter();
     ZELTBuffer out;
@@ -191,14 +207,18 @@ TEST(Reading, TagsAreTakenVerbatimAndMayBeLong) {
     ZELTBuffer out;
     fx->serializeInt32_t(5, "a|b", out);
     fx->serializeInt32_t(6, longTag.c_str(), out);
+    fx->serializeInt32_t(7, "/a", out); // "</a>7<//a>\n"
     ZELTBuffer in;
     load(in, zelt_test::contentOf(out));
     int first = 0;
     int second = 0;
+    int third = 0;
     EXPECT_TRUE(fx->deserializeInt32_t("a|b", in, first));
     EXPECT_TRUE(fx->deserializeInt32_t(longTag.c_str(), in, second));
+    EXPECT_TRUE(fx->deserializeInt32_t("/a", in, third));
     EXPECT_EQ(first, 5);
     EXPECT_EQ(second, 6);
+    EXPECT_EQ(third, 7);
 }
 
 TEST(Reading, StepsGoThroughTheHandleInOrder) {
@@ -232,6 +252,7 @@ const Refusal refusals[] = {
     {"an opening tag cut short", "<v", 0, "v"},
     {"the closing text inside the opening tag", "<x></x></x>\n", 0, "x></x"},
     {"a closing text behind a NUL byte", std::string("<v>5\0</v>\n", 10), 0, "v"},
+    {"the same, behind many '<' first", std::string("<v><</<v</v></v\n<\0</v>\n", 23), 0, "v"},
     {"the marker at the end", "<v>5</v>\n", 9, "v"},
     {"the marker past an element", "<v>5</v>\n<w>6</w>\n", 9, "v"},
     {"empty content", "", 0, "v"},

@@ -22,7 +22,7 @@ for target in reader round_trip buffer escapes; do
   # New inputs go to a scratch folder, so the committed corpus stays as it is.
   scratch=$(mktemp -d)
   log="$build/$target.log"
-  if ! "$build/fuzz/zelt_fuzz_$target" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+  if ! ZELT_FUZZ_STATS=1 "$build/fuzz/zelt_fuzz_$target" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
       -dict=fuzz/element.dict -artifact_prefix="$build/$target-" "$scratch" "fuzz/corpus/$target" >"$log" 2>&1; then
     tail -n 60 "$log"
     echo "fuzz: $target: FINDING, input saved as $build/$target-*"
@@ -30,5 +30,6 @@ for target in reader round_trip buffer escapes; do
   fi
   rm -rf "$scratch"
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-  echo "fuzz: $target: $runs executions in $seconds s, no finding"
+  long_tags=$(sed -n 's/^tags over 32 KiB: //p' "$log")
+  echo "fuzz: $target: $runs executions in $seconds s, no finding${long_tags:+; tags over 32 KiB: $long_tags}"
 done
