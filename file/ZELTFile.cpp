@@ -22,7 +22,7 @@ namespace {
 // From this size on, a regular file is mapped and copied once rather than
 // read into scratch memory and copied again; below it the mapping costs more
 // than the second copy.
-constexpr off_t mappingThreshold = 1L << 20;
+constexpr off_t mappingThreshold = 2L << 20;
 // First scratch size for sources that do not tell their size.
 constexpr size_t firstReadSize = 1 << 16;
 // Largest single read: Linux moves at most about 2 GiB per call anyway.

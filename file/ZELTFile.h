@@ -16,7 +16,7 @@ class ZELTFileIn;
 /// as "data.txt: cannot open: No such file or directory" in @p error when it
 /// is given, and leaves @p in exactly as it was.
 ///
-/// A regular file of 1 MiB or more is mapped into memory and copied once. Like
+/// A regular file of 2 MiB or more is mapped into memory and copied once. Like
 /// every mapped file, one that another process truncates during that copy
 /// kills the program with SIGBUS. Files that are only ever replaced by
 /// renaming (as saveFile and ZELTFileBuffer do) are safe; open a file that
@@ -33,8 +33,10 @@ ZELT_API bool loadDescriptor(int fd, const char* name, ZELTBuffer& in, std::stri
 /// the same folder, flushed to disk, renamed over @p path, then the folder
 /// flushed. A link at @p path stays and the file it names is replaced. The
 /// replaced file's permissions (and owner, where allowed) carry over; a new
-/// file gets 0666 less the umask. On failure returns false with a reason in
-/// @p error, @p path is as it was and no temporary file is left.
+/// file gets 0666 less the umask. A device or pipe at @p path (/dev/null,
+/// /dev/stdout) is no file to replace: it is written in place, not atomically.
+/// On failure returns false with a reason in @p error, @p path is as it was
+/// and no temporary file is left.
 ZELT_API bool saveFile(const char* path, const ZELTBuffer& out, std::string* error = nullptr);
 
 /// A buffer that streams what is appended to it into a file, holding at most
@@ -42,7 +44,7 @@ ZELT_API bool saveFile(const char* path, const ZELTBuffer& out, std::string* err
 /// ZELTBuffer; close() puts the file in place as saveFile would.
 ///
 /// Appends fill the window; one that would overflow it writes the window out
-/// first, and one at least a window long goes straight to the file. Once a
+/// first, and one longer than the window goes straight to the file. Once a
 /// write has failed (disk full, file size limit), that append and every later
 /// append and close() return false, and the temporary is removed at once.
 ///

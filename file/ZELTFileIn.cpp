@@ -74,7 +74,7 @@ std::string fileFailure(const std::string& name, const char* step, int code) {
 }
 
 ZELTFileIn::ZELTFileIn(const char* givenPath)
-    : state(State::open), folder(-1), descriptor(-1), writtenBytes(0) {
+    : state(State::open), folder(-1), descriptor(-1), writtenBytes(0), direct(false) {
     if (givenPath == nullptr) {
         state = State::failed;
         error = fileFailure("", "no path given", 0);
@@ -120,15 +120,19 @@ bool ZELTFileIn::commit() {
     if (state != State::open) {
         return false;
     }
-    const bool flushed = ::fsync(descriptor) == 0 || fail("cannot flush", errno);
+    // Pipes and character devices cannot be flushed and say EINVAL.
+    const bool flushed = ::fsync(descriptor) == 0 || errno == EINVAL || fail("cannot flush", errno);
     // Linux releases the descriptor even when close reports an error, so it is never retried.
     const bool closed = flushed && (::close(std::exchange(descriptor, -1)) == 0 || fail("cannot close", errno));
-    if (!closed || (::renameat(folder, temporary.c_str(), folder, target.c_str()) != 0 &&
+    if (!closed || (!direct && ::renameat(folder, temporary.c_str(), folder, target.c_str()) != 0 &&
                     !fail("cannot rename the temporary file over it", errno))) {
         return false;
     }
     temporary.clear();
     state = State::committed;
+    if (direct) {
+        return true;
+    }
     // The rename is durable only once the folder is; file systems that cannot
     // flush a folder say EINVAL and need not.
     if (::fsync(folder) != 0 && errno != EINVAL) {
@@ -143,10 +147,16 @@ const std::string& ZELTFileIn::reason() const { return error; }
 long ZELTFileIn::written() const { return writtenBytes; }
 
 bool ZELTFileIn::locate(const char* givenPath) {
-    // Saving through a link replaces the file it names, so the link stays; a
-    // link that names nothing is replaced itself.
     target = givenPath;
     struct stat status {};
+    // A device or a pipe (/dev/null, /dev/stdout) is no file to replace:
+    // renaming over it would put a plain file in its place.
+    if (::stat(givenPath, &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)) {
+        direct = true;
+        return true;
+    }
+    // Saving through a link replaces the file it names, so the link stays; a
+    // link that names nothing is replaced itself.
     if (::lstat(givenPath, &status) == 0 && S_ISLNK(status.st_mode)) {
         if (char* const resolved = ::realpath(givenPath, nullptr)) {
             target = resolved;
@@ -171,6 +181,10 @@ bool ZELTFileIn::locate(const char* givenPath) {
 }
 
 bool ZELTFileIn::createTemporary() {
+    if (direct) {
+        descriptor = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        return descriptor >= 0 || fail("cannot open", errno);
+    }
     const std::string stem = "." + target.substr(0, keptNameLength) + ".";
     for (int attempt = 0; attempt < temporaryAttempts; ++attempt) {
         temporary = stem + randomSuffix(this);

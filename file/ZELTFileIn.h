@@ -11,7 +11,8 @@ namespace ZELT {
 std::string fileFailure(const std::string& name, const char* step, int code);
 
 /// The writing side of saveFile and ZELTFileBuffer: a new file made beside its
-/// target and renamed over it only once complete. Internal to the library.
+/// target and renamed over it only once complete, or a device or pipe written
+/// in place. Internal to the library.
 ///
 /// Every failure is kept as the first reason and removes the temporary at
 /// once; from then on each operation returns false.
@@ -55,6 +56,8 @@ private:
     int folder;
     int descriptor;
     long writtenBytes;
+    // Written in place, without a temporary: the path is a device or a pipe.
+    bool direct;
 };
 
 } // namespace ZELT

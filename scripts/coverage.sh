@@ -22,5 +22,8 @@ gcovr=(gcovr --root . --object-directory "$build" --filter 'buffer/' --filter 'f
 # Per file, the lines and then the branches not covered ("Missing").
 "${gcovr[@]}" --txt
 "${gcovr[@]}" --txt --branches
-"${gcovr[@]}" --print-summary --txt /dev/null \
+# The summary goes to stdout; the report itself to a file in the build folder.
+# Never --txt /dev/null: gcovr replaces its output file, and as root that
+# turns /dev/null into a plain file for the whole machine.
+"${gcovr[@]}" --print-summary --txt "$build/coverage-summary.txt" \
   --fail-under-line "$min_lines" --fail-under-branch "$min_branches"

@@ -15,11 +15,13 @@ for compiler in g++ clang++; do
   rm -rf "$dir"
   CXX=$compiler cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZELT_WARNINGS_AS_ERRORS=ON \
     -DZELT_BUILD_TESTS=OFF -DZELT_BUILD_EXAMPLES=OFF -DZELT_BUILD_BENCHMARKS=ON >/dev/null
-  cmake --build "$dir" -j2 --target zelt_bench
+  cmake --build "$dir" -j2 --target zelt_bench zelt_file_bench
   list=$("$dir/bench/zelt_bench" --benchmark_list_tests)
   # A peer whose package went missing would otherwise be skipped without a sound.
   for library in zelt limit snprintf fmt tinyxml2 pugixml boost cereal; do
     grep -qx "Document/write/$library/1000000" <<<"$list" || { echo "missing: $library"; exit 1; }
   done
-  echo "$compiler: $(wc -l <<<"$list") benchmarks built"
+  files=$("$dir/bench/zelt_file_bench" --benchmark_list_tests)
+  grep -q '^Load/zelt/209715200/' <<<"$files" || { echo "missing: the 200 MB load"; exit 1; }
+  echo "$compiler: $(wc -l <<<"$list") benchmarks built, and $(wc -l <<<"$files") for files"
 done
