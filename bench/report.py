@@ -45,6 +45,28 @@ def fmt(value, digits=0):
     return "–" if value is None else f"{value:,.{digits}f}"
 
 
+def kept_sections(path):
+    """The sections other scripts wrote into the old file, from their line
+    "<!-- written by SCRIPT: begin -->" to "<!-- written by SCRIPT: end -->",
+    kept as they are, each after a blank line."""
+    try:
+        with open(path) as f:
+            old = f.read().splitlines()
+    except FileNotFoundError:
+        return ""
+    kept, inside = [], False
+    for line in old:
+        marker = line.startswith("<!-- written by ")
+        if marker and line.endswith(": begin -->"):
+            inside = True
+            kept.append("")
+        if inside:
+            kept.append(line)
+        if marker and line.endswith(": end -->"):
+            inside = False
+    return "\n".join(kept) + "\n" if kept else ""
+
+
 def main():
     out_md, out_dat, *paths = sys.argv[1:]
     runs, context = load(paths)
@@ -54,7 +76,8 @@ def main():
 
     lines = ["# zelt benchmark results", ""]
     lines += [
-        "Written by `bench/compare.sh`; do not edit by hand. Each figure is the median of "
+        "Written by `bench/compare.sh` (but for the sections other scripts write, which it keeps); "
+        "do not edit by hand. Each figure is the median of "
         f"{len(paths)} separate runs of `zelt_bench` (CPU time per record, so that other work on the "
         "machine disturbs it little).",
         "",
@@ -158,7 +181,7 @@ def main():
             lines.append(f"| {t} | {fmt(w, 1)} | {fmt(r, 1)} |")
 
     with open(out_md, "w") as f:
-        f.write("\n".join(lines) + "\n")
+        f.write("\n".join(lines) + "\n" + kept_sections(out_md))
     with open(out_dat, "w") as f:
         f.write("# library write_ns read_ns at N = %d\n" % n)
         for lib in present:

@@ -1,5 +1,6 @@
 # Install rules: the library with its SONAME links, the public headers under
-# include/zelt, a CMake package (zelt::zelt) and a pkg-config file.
+# include/zelt, a CMake package (zelt::zelt), a pkg-config file, the zelt
+# program and the licence.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -8,6 +9,12 @@ set(zelt_cmake_dir "${CMAKE_INSTALL_LIBDIR}/cmake/zelt")
 # zelt_warnings is linked privately, and a shared library's private links do
 # not reach its export set, so only zelt itself is exported.
 install(TARGETS zelt EXPORT zeltTargets) # to CMAKE_INSTALL_LIBDIR
+# The command-line tool, when it is built; a program, so not exported.
+if(TARGET zelt_tool)
+  install(TARGETS zelt_tool) # to CMAKE_INSTALL_BINDIR
+endif()
+# The licence, named as Debian expects a package's: share/doc/zelt/copyright.
+install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION "${CMAKE_INSTALL_DOCDIR}" RENAME copyright)
 install(FILES
     "${PROJECT_SOURCE_DIR}/buffer/ZELTBufferIn.h"
     "${PROJECT_SOURCE_DIR}/buffer/ZELTBuffer.h"

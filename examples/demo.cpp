@@ -1,10 +1,12 @@
 // Writes a small record of every kind of value, prints the text, reads it
-// back in order and checks that every value survived the trip.
+// back in order and checks that every value survived the trip. Given a path
+// (`zelt_demo record.zelt`), it also saves the text there, for `zelt check`.
 #include <climits>
 #include <cstdio>
 #include <memory>
 #include <string>
 
+#include "ZELTFile.h"
 #include "ZELTFxXMLImpl.h"
 
 namespace {
@@ -20,7 +22,7 @@ void expect(const char* what, bool read, const T& got, const T& want) {
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
     ZELT::ZELTFx* created = nullptr;
     ZELT::ZELTFx::instantiate(created, 0);
     const std::unique_ptr<ZELT::ZELTFx> fx(created);
@@ -44,6 +46,14 @@ int main() {
     fx->serializeBuffer(raw, 8, "blob", 0, out);
 
     std::printf("Written (%ld bytes):\n%s\n", out.getBufferSize(), out.getBufferString());
+    if (argc > 1) {
+        std::string error;
+        if (!ZELT::saveFile(argv[1], out, &error)) {
+            std::fprintf(stderr, "zelt_demo: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("Saved to %s.\n\n", argv[1]);
+    }
 
     ZELT::ZELTBuffer in;
     in.setBufferString(out.getBufferString(), out.getBufferSize());

@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
-# Static analysis of the library (buffer/, formatter/, scan/ and file/): clang-tidy with the
-# committed .clang-tidy and the compile commands of a clang++ configure, then
-# cppcheck with the committed .cppcheck-suppressions. Any finding fails.
+# Static analysis of the library (buffer/, formatter/, scan/ and file/) and of
+# the zelt program (tools/): clang-tidy with the committed .clang-tidy and the
+# compile commands of a clang++ configure, then cppcheck with the committed
+# .cppcheck-suppressions. Any finding fails.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source .ci/lib.sh
 
-step "static analysis: clang-tidy and cppcheck over buffer/, formatter/, scan/ and file/"
+step "static analysis: clang-tidy and cppcheck over buffer/, formatter/, scan/, file/ and tools/"
 need_packages cmake ninja-build clang clang-tidy cppcheck
 
 build=build-tidy
 rm -rf "$build"
 CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
   -DZELT_BUILD_TESTS=OFF -DZELT_BUILD_EXAMPLES=OFF -DZELT_BUILD_BENCHMARKS=OFF -DZELT_INSTALL=OFF >/dev/null
-sources=(buffer/*.cpp formatter/*.cpp scan/*.cpp file/*.cpp)
+sources=(buffer/*.cpp formatter/*.cpp scan/*.cpp file/*.cpp tools/*.cpp)
 
 if ! clang-tidy -p "$build" --quiet "${sources[@]}" >"$build/clang-tidy.log" 2>&1; then
   grep -v ' warnings generated\.$' "$build/clang-tidy.log"
@@ -23,5 +24,5 @@ fi
 echo "clang-tidy $(clang-tidy --version | sed -n 's/.*LLVM version //p'): ${#sources[@]} sources and their headers, no finding"
 
 cppcheck --enable=warning,performance,portability --std=c++17 --language=c++ --error-exitcode=1 \
-  --suppressions-list=.cppcheck-suppressions -I buffer -I formatter -I scan -I file --quiet buffer formatter scan file
-echo "$(cppcheck --version): buffer/, formatter/, scan/ and file/, no finding"
+  --suppressions-list=.cppcheck-suppressions -I buffer -I formatter -I scan -I file -I tools --quiet buffer formatter scan file tools
+echo "$(cppcheck --version): buffer/, formatter/, scan/, file/ and tools/, no finding"

@@ -33,7 +33,8 @@ cmake --build "$work/zelt" -j2 >/dev/null
 cmake --install "$work/zelt" --prefix "$prefix" >/dev/null
 installed=$(cd "$prefix" && find . -mindepth 1 \( -type l -printf '%P -> %l\n' \) -o \( -type f -printf '%P\n' \) | sort)
 echo "$installed" | sed 's/^/  /'
-expected="include/zelt/ZELTBuffer.h
+expected="bin/zelt
+include/zelt/ZELTBuffer.h
 include/zelt/ZELTBufferIn.h
 include/zelt/ZELTFile.h
 include/zelt/ZELTFx.h
@@ -46,8 +47,12 @@ lib/cmake/zelt/zeltTargets.cmake
 lib/libzelt.so -> libzelt.so.1
 lib/libzelt.so.1 -> libzelt.so.1.0.0
 lib/libzelt.so.1.0.0
-lib/pkgconfig/zelt.pc"
+lib/pkgconfig/zelt.pc
+share/doc/zelt/copyright"
 [ "$installed" = "$expected" ] || fail "the install tree differs: $(diff <(echo "$expected") <(echo "$installed"))"
+# The program finds the library beside it, without LD_LIBRARY_PATH.
+"$prefix/bin/zelt" --version | grep -qx "zelt $(sed -n 's/^project(zelt VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)" ||
+  fail "bin/zelt --version"
 took
 
 step "consumers: find_package(zelt CONFIG) from the installed prefix (g++)"
@@ -90,7 +95,13 @@ echo "  Depends: $depends"
 for library in libc6 libstdc++6 libgcc-s1; do
   [[ "$depends" == *"$library ("* ]] || fail "Depends lacks $library"
 done
+maintainer=$(dpkg-deb --field "$deb" Maintainer)
+echo "  Maintainer: $maintainer"
+[[ "$maintainer" == *" <"*">" ]] || fail "Maintainer is not \"Name <address>\""
 dpkg-deb --contents "$deb" | awk '{ print "  " $6, $7, $8 }'
+for file in ./usr/bin/zelt ./usr/share/doc/zelt/copyright; do
+  dpkg-deb --contents "$deb" | awk '{ print $6 }' | grep -qx "$file" || fail "the package lacks $file"
+done
 # Unpacked rather than installed, so the machine stays as it was; the
 # sysroot makes pkg-config read the package's /usr as this directory.
 root=$work/deb-root
@@ -99,5 +110,7 @@ flags=$(PKG_CONFIG_LIBDIR=$root/usr/lib/pkgconfig PKG_CONFIG_SYSROOT_DIR=$root p
 echo "  from the package: $flags"
 g++ -std=c++17 -Wall -Wextra -Wpedantic -Werror tests/consumer/main.cpp $flags -o "$work/deb-consumer"
 LD_LIBRARY_PATH=$root/usr/lib "$work/deb-consumer"
+# The package's program checks a text, finding the package's library by itself.
+printf '<count>42</count>\n' | "$root/usr/bin/zelt" check - || fail "the package's zelt check"
 consumer_cmake deb-find-package -DCMAKE_PREFIX_PATH="$root/usr"
 took

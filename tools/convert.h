@@ -1,0 +1,33 @@
+#ifndef ZELT_TOOL_CONVERT_H
+#define ZELT_TOOL_CONVERT_H
+
+#include "ZELTScan.h"
+#include "commands.h"
+#include "output.h"
+
+namespace zelt_tool {
+
+/// Writes the elements of a text in an output format.
+class ElementWriter {
+public:
+    virtual ~ElementWriter() = default;
+    /// Before the first element.
+    virtual void begin(Output& /*out*/) {}
+    /// One element, which begins on line @p line of the text (from 1).
+    virtual void element(Output& out, const ZELT::ZELTElement& element, long line) = 0;
+    /// After the last element read, also when reading stopped at one that
+    /// cannot be read.
+    virtual void end(Output& /*out*/) {}
+};
+
+/// Loads @p path ("-": standard input) and writes its elements with
+/// @p writer to standard output. At an element that cannot be read it ends
+/// the output, reports the element as check does and returns badText. A file
+/// that cannot be loaded or output that cannot be written is reported as
+/// `zelt: ...` and gives failure; output that nobody reads any more (EPIPE)
+/// ends the work quietly.
+Status convert(const char* path, ElementWriter& writer);
+
+} // namespace zelt_tool
+
+#endif
