@@ -5,11 +5,9 @@
 // expects the closing text right after the value (a text value ends at its
 // first '<'). No memmem, no strlen, no growing.
 #include <charconv>
-#include <cstdint>
 #include <cstring>
 #include <memory>
 
-#include <sys/mman.h>
 
 #include "document.h"
 
@@ -95,17 +93,6 @@ bool takeText(const char*& at, const char* end, const Tags& t, std::string_view&
     value = std::string_view(at, static_cast<size_t>(stop - at));
     at = stop;
     return expect(at, end, t.close);
-}
-
-// Transparent huge pages for a large output, where the system offers them on
-// request: a tight writer would not pay 512 page faults where one does.
-void adviseHugePages(char* area, size_t size) {
-    constexpr uintptr_t huge = 2U << 20;
-    const auto begin = (reinterpret_cast<uintptr_t>(area) + huge - 1) & ~(huge - 1);
-    const auto end = (reinterpret_cast<uintptr_t>(area) + size) & ~(huge - 1);
-    if (end > begin) {
-        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-    }
 }
 
 struct Text {
