@@ -132,6 +132,23 @@ const char* findClosingText(const char* from, const char* end, std::string_view 
     return at == nullptr ? nullptr : std::strstr(at, closing.data());
 }
 
+constexpr size_t notOpening = static_cast<size_t>(-1);
+
+// The length of @p tag when @p text opens with "<", the tag and ">"
+// (notOpening otherwise), measured while comparing: one pass, which stops at
+// the first difference and so at the text's NUL at the latest. Tells too
+// whether the tag holds a '<'.
+size_t openingTagLength(const char* text, const char* tag, bool& holdsLessThan) {
+    if (text[0] != '<') {
+        return notOpening;
+    }
+    size_t length = 0;
+    for (; tag[length] != '\0' && tag[length] == text[length + 1]; ++length) {
+        holdsLessThan = holdsLessThan || tag[length] == '<';
+    }
+    return tag[length] == '\0' && text[length + 1] == '>' ? length : notOpening;
+}
+
 // A buffer that is exactly a ZELTBuffer, not a derived class, cannot observe
 // how it is called: it is called directly, takes a composed text with the
 // length already known, and tells a reader where its content ends. A derived
@@ -293,26 +310,28 @@ bool ZELTFxXMLImpl::readElement(const char* name, ZELTBuffer& in, ValueRule& rul
     if (name == nullptr || start == nullptr) {
         return false;
     }
-    // One pass over the tag measures it and finds whether it holds a '<'.
-    const char* const lessThan = strchrnul(name, '<');
-    const size_t tagLength = *lessThan == '\0' ? static_cast<size_t>(lessThan - name) : std::strlen(name);
+    if (convBuffer == nullptr) {
+        return false;
+    }
+    bool tagHoldsLessThan = false;
+    const size_t tagLength = openingTagLength(start, name, tagHoldsLessThan);
+    if (tagLength == notOpening) {
+        return false;
+    }
     const ClosingText closing{{name, tagLength}};
     const long closingLength = closing.size();
     // The closing text is composed there only when it must be searched for;
     // where it stands right after the value, it is compared in place.
-    if (!reserveConvBuffer(closingLength + 1)) {
+    if (closingLength >= convBufferSize && !reserveConvBuffer(closingLength + 1)) {
         return false;
     }
     const long marker = plain ? in.ZELTBuffer::getMarkerPos() : 0;
     const char* const end = plain ? start + (in.ZELTBuffer::getBufferSize() - marker) : nullptr;
-    if (!OpeningTag{{name, tagLength}}.standsAt(start, end)) {
-        return false;
-    }
     const char* const value = start + tagLength + 2;
     // The closing text can begin inside the opening tag only if the tag holds
     // a '<' or begins with '/'; otherwise it is first found from the value on,
     // and where the value's own text ends is the first place to look.
-    const bool plainTag = *lessThan == '\0' && name[0] != '/';
+    const bool plainTag = !tagHoldsLessThan && name[0] != '/';
     const char* found = rule.expectedClosing(value);
     if (!plainTag || found == nullptr || !closing.standsAt(found, end)) {
         composeText(closing); // fits: the room was made above
