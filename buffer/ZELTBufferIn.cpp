@@ -55,9 +55,11 @@ void adviseHugePages(char* area, long size) {
     if (size < 2 * hugePageSize) {
         return;
     }
-    const auto begin = (reinterpret_cast<std::uintptr_t>(area) + hugePageSize - 1) & ~(hugePageSize - 1UL);
-    const auto end = (reinterpret_cast<std::uintptr_t>(area) + static_cast<std::uintptr_t>(size)) & ~(hugePageSize - 1UL);
-    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    const auto huge = static_cast<std::uintptr_t>(hugePageSize);
+    const auto address = reinterpret_cast<std::uintptr_t>(area);
+    char* const begin = area + (huge - address % huge) % huge;
+    char* const end = area + size - (address + static_cast<std::uintptr_t>(size)) % huge;
+    madvise(begin, static_cast<size_t>(end - begin), MADV_HUGEPAGE);
 }
 
 } // namespace
@@ -207,12 +209,11 @@ bool ZELTBufferIn::appendBufferString(const char* source, long length) {
     }
     // A new area, out of line, so that the common case above stays small.
     const auto appendToNewArea = [this, source, length]() __attribute__((noinline)) {
+        // Here the capacity is always too small: it never exceeds the memory allocated.
         const long newSize = checkedAdd(bufferSize, length);
         const long needed = checkedAdd(newSize, 1);
-        long capacity = bufReserveSize;
-        if (capacity <= needed) {
-            capacity = std::max(checkedAdd(checkedAdd(bufReserveSize, length), growthAllowance(length)), needed);
-        }
+        const long capacity =
+            std::max(checkedAdd(checkedAdd(bufReserveSize, length), growthAllowance(length)), needed);
         replaceArea(geometricAllocation(capacity, allocatedSize), capacity, bufferString, bufferSize, source,
                     length);
         bufferSize = newSize;

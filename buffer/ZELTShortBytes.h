@@ -14,7 +14,13 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(ZELT_COUNT_INLINE_CODE_ONCE)
+// Coverage builds keep one copy of each helper, so that its branches are
+// counted over all its callers rather than per call site.
+#define ZELT_ALWAYS_INLINE inline
+#else
 #define ZELT_ALWAYS_INLINE [[gnu::always_inline]] inline
+#endif
 
 namespace ZELT::shortBytes {
 

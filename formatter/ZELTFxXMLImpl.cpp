@@ -70,11 +70,12 @@ struct Text {
 
     // Writes size() bytes at @p at and returns their end.
     char* compose(char* at) const {
-        forEachPart([&at](std::string_view part) {
-            shortBytes::move(at, part.data(), part.size());
-            at += part.size();
+        char* cursor = at;
+        forEachPart([&cursor](std::string_view part) {
+            shortBytes::move(cursor, part.data(), part.size());
+            cursor += part.size();
         });
-        return at;
+        return cursor;
     }
 
     // Whether the text stands at @p at, in a text that ends at @p end when
@@ -86,9 +87,10 @@ struct Text {
             return false;
         }
         bool same = true;
-        forEachPart([&at, &same](std::string_view part) {
-            same = same && shortBytes::same(at, part.data(), part.size());
-            at += part.size();
+        const char* cursor = at;
+        forEachPart([&cursor, &same](std::string_view part) {
+            same = same && shortBytes::same(cursor, part.data(), part.size());
+            cursor += part.size();
         });
         return same;
     }
@@ -493,8 +495,8 @@ bool ZELTFxXMLImpl::splitNames(const char* nameSpec, std::string_view (&parts)[3
     resetNames();
     char* const fields[] = {tagName, attrName, attrIdx};
     const size_t capacities[] = {sizeof tagName, sizeof attrName, sizeof attrIdx};
-    for (size_t part = 0; part < 3; ++part) {
-        parts[part] = {fields[part], 0};
+    for (std::string_view& part : parts) {
+        part = {};
     }
     if (nameSpec == nullptr) {
         return false;
@@ -544,9 +546,6 @@ long ZELTFxXMLImpl::composeText(const Text& text, long room) {
 bool ZELTFxXMLImpl::reserveConvBuffer(long size) {
     if (convBuffer == nullptr) {
         return false;
-    }
-    if (size <= convBufferSize) {
-        return true;
     }
     char* const larger = new (std::nothrow) char[static_cast<size_t>(size)]();
     if (larger == nullptr) {

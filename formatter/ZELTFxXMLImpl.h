@@ -68,8 +68,9 @@ private:
     // Splits like checkAndGetAttrIdxDetails and views the three fields in
     // @p parts; false when the compound name does not fit.
     bool splitNames(const char* nameSpec, std::string_view (&parts)[3]);
-    // Makes the conversion buffer hold at least @p size bytes; false when there
-    // is none or a larger one cannot be had (the old one then stays).
+    // Replaces the conversion buffer, too small for @p size bytes, by one of
+    // that size; false when there is none or a larger one cannot be had (the
+    // old one then stays).
     bool reserveConvBuffer(long size);
     // Composes @p text and its NUL in the conversion buffer, which first grows
     // to hold them and to at least @p room bytes. Returns the text's length,

@@ -179,6 +179,7 @@ TEST(Capacity, ComputationsThatWouldOverflowThrowAndChangeNothing) {
     buffer.setString(ten.c_str());
     EXPECT_THROW(buffer.appendBufferString("x", LONG_MAX), std::bad_alloc);
     EXPECT_THROW(buffer.setBufferString("x", LONG_MAX), std::bad_alloc);
+    EXPECT_THROW(buffer.setBufferString("x", LONG_MAX - 1), std::bad_alloc); // length + 30 % overflows
     EXPECT_EQ(contentOf(buffer), ten);
     EXPECT_EQ(buffer.getBufReserveSize(), 13);
 }

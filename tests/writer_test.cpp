@@ -151,6 +151,8 @@ TEST(Refusals, AppendNothing) {
         {"t" + std::string(1021, '|') + "n", true},          // 1,023 bytes in all
         {"t" + std::string(1022, '|') + "n", false},         // 1,024 bytes in all
         {"t|n|i|" + std::string(200, 'x'), true},            // parts after the third are not looked at
+        {"t|n|i|" + std::string(1017, 'x'), true},           // ... but count: 1,023 bytes in all
+        {"t|n|i|" + std::string(1018, 'x'), false},          // 1,024 bytes in all
     };
     for (const Case& c : cases) {
         zelt_test::RecordingBuffer out;
