@@ -1,11 +1,24 @@
 #include "ZELTScan.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <typeinfo>
 
 namespace ZELT {
 
 namespace {
+
+// The scanner's steps are small and run once per element: inlined, they
+// cost no calls and their results stay in registers.
+#define ZELT_INLINE [[gnu::always_inline]] inline
+
+// --- The buffer ---
+
+// Exactly a ZELTBuffer: its own operations are called directly, which nothing
+// can observe and which saves the virtual calls; a derived buffer gets its
+// overrides.
+bool isPlain(const ZELTBuffer& in) { return typeid(in) == typeid(ZELTBuffer); }
 
 // The unread part of a buffer's content, [at, end), and the content's start.
 // Without an area, or with a marker outside the content, nothing is unread.
@@ -14,13 +27,15 @@ struct Unread {
     const char* at = nullptr;
     const char* end = nullptr;
     long offset = 0; // the marker, as far as it lies in the content
+    bool plain = false;
 };
 
-Unread unreadOf(const ZELTBuffer& in) {
+ZELT_INLINE Unread unreadOf(const ZELTBuffer& in) {
     Unread unread;
-    unread.text = in.getBufferString();
-    const long size = in.getBufferSize();
-    const long marker = in.getMarkerPos();
+    unread.plain = isPlain(in);
+    unread.text = unread.plain ? in.ZELTBuffer::getBufferString() : in.getBufferString();
+    const long size = unread.plain ? in.ZELTBuffer::getBufferSize() : in.getBufferSize();
+    const long marker = unread.plain ? in.ZELTBuffer::getMarkerPos() : in.getMarkerPos();
     if (unread.text == nullptr || size < 0) {
         unread.text = nullptr;
         return unread;
@@ -33,12 +48,92 @@ Unread unreadOf(const ZELTBuffer& in) {
 
 std::string_view between(const char* begin, const char* end) { return {begin, static_cast<size_t>(end - begin)}; }
 
+// --- A word at a time ---
+// Elements are short, so searches and comparisons of a few bytes run inline on
+// 64-bit words rather than in the C library, which pays off only for longer ones.
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the first byte of a loaded word must be its lowest");
+
+using Word = std::uint64_t;
+constexpr long wordSize = sizeof(Word);
+constexpr Word lowBits = 0x0101010101010101U;
+constexpr Word highBits = 0x8080808080808080U;
+
+template <typename T>
+ZELT_INLINE T load(const char* at) {
+    T value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+constexpr Word repeated(char c) { return lowBits * static_cast<unsigned char>(c); }
+
+// The high bit of each byte of @p word that equals @p c: exact up to the
+// first such byte (a borrow may flag bytes after it), which is all the
+// searches use.
+ZELT_INLINE constexpr Word bytesEqual(Word word, char c) {
+    const Word x = word ^ repeated(c);
+    return (x - lowBits) & ~x & highBits;
+}
+
+ZELT_INLINE long firstFlagged(Word flags) { return __builtin_ctzll(flags) / 8; }
+
+// The first byte in [p, end) that is @p c or @p d, or end.
+ZELT_INLINE const char* findEither(const char* p, const char* end, char c, char d) {
+    for (; end - p >= wordSize; p += wordSize) {
+        const Word word = load<Word>(p);
+        if (const Word flags = bytesEqual(word, c) | bytesEqual(word, d)) {
+            return p + firstFlagged(flags);
+        }
+    }
+    while (p < end && *p != c && *p != d) {
+        ++p;
+    }
+    return p;
+}
+
+// The first @p c in [p, end), or end: the first words inline, the rest, when
+// the distance is long, by memchr.
+ZELT_INLINE const char* findByte(const char* p, const char* end, char c) {
+    for (const char* const inlineEnd = p + 2 * wordSize; p < inlineEnd && end - p >= wordSize; p += wordSize) {
+        if (const Word flags = bytesEqual(load<Word>(p), c)) {
+            return p + firstFlagged(flags);
+        }
+    }
+    const void* const found = std::memchr(p, c, static_cast<size_t>(end - p));
+    return found != nullptr ? static_cast<const char*>(found) : end;
+}
+
+// Whether the @p length bytes at @p a and @p b are the same. The last bytes
+// are compared as two overlapping loads of 4 or 2.
+ZELT_INLINE bool sameBytes(const char* a, const char* b, size_t length) {
+    for (; length >= sizeof(Word); length -= sizeof(Word), a += sizeof(Word), b += sizeof(Word)) {
+        if (load<Word>(a) != load<Word>(b)) {
+            return false;
+        }
+    }
+    if (length >= 4) {
+        return load<std::uint32_t>(a) == load<std::uint32_t>(b) &&
+               load<std::uint32_t>(a + length - 4) == load<std::uint32_t>(b + length - 4);
+    }
+    if (length >= 2) {
+        return load<std::uint16_t>(a) == load<std::uint16_t>(b) &&
+               load<std::uint16_t>(a + length - 2) == load<std::uint16_t>(b + length - 2);
+    }
+    return length == 0 || *a == *b;
+}
+
+// --- The opening tag ---
+
 // How the text at the marker fails to open an element in one of the three
 // written forms; ok when it does.
 enum class Opening { ok, endOfText, notAnElement, noEnd, unknownAttribute, unterminatedValue };
 
 struct OpeningTag {
     Opening state = Opening::ok;
+    // Refused only because the text ends too soon: more text could make it
+    // one of the forms.
+    bool cut = false;
     std::string_view tag, name, idx;
     // ok: the value's first byte; otherwise where the opening tag went wrong.
     const char* stop = nullptr;
@@ -47,74 +142,91 @@ struct OpeningTag {
 // The attributes the writers put after the tag, in their order.
 constexpr std::string_view attributeStarts[] = {" Name=\"", " Idx=\""};
 
-OpeningTag parseOpening(const char* at, const char* end) {
-    OpeningTag opening;
-    opening.stop = at;
-    if (at == end) {
-        opening.state = Opening::endOfText;
-        return opening;
-    }
-    if (*at != '<') {
-        opening.state = Opening::notAnElement;
-        return opening;
-    }
-    const char* p = at + 1;
-    while (p < end && *p != ' ' && *p != '>') {
-        ++p;
-    }
-    opening.tag = between(at + 1, p);
-    std::string_view* const values[] = {&opening.name, &opening.idx};
+ZELT_INLINE bool refuse(OpeningTag& opening, Opening state, const char* stop, bool cut) {
+    opening.state = state;
+    opening.stop = stop;
+    opening.cut = cut;
+    return false;
+}
+
+// The attributes from @p p, where the tag ended, on; see parseOpening.
+bool parseAttributes(const char* p, const char* end, OpeningTag& opening) {
     for (size_t attribute = 0;; ++attribute) {
-        opening.stop = p;
         if (p == end) {
-            opening.state = Opening::noEnd;
-            return opening;
+            return refuse(opening, Opening::noEnd, p, true);
         }
         if (*p == '>') {
             opening.stop = p + 1;
-            return opening;
+            return true;
         }
-        if (attribute == std::size(attributeStarts) ||
-            between(p, end).substr(0, attributeStarts[attribute].size()) != attributeStarts[attribute]) {
-            opening.state = *p == ' ' ? Opening::unknownAttribute : Opening::noEnd;
-            return opening;
+        const Opening wrong = *p == ' ' ? Opening::unknownAttribute : Opening::noEnd;
+        if (attribute == std::size(attributeStarts)) {
+            return refuse(opening, wrong, p, false);
         }
-        const char* const value = p + attributeStarts[attribute].size();
-        const void* const quote = std::memchr(value, '"', static_cast<size_t>(end - value));
-        if (quote == nullptr) {
-            opening.stop = value;
-            opening.state = Opening::unterminatedValue;
-            return opening;
+        const std::string_view start = attributeStarts[attribute];
+        const auto remaining = static_cast<size_t>(end - p);
+        if (remaining < start.size() || !sameBytes(p, start.data(), start.size())) {
+            // Cut when what there is begins the attribute.
+            return refuse(opening, wrong, p, remaining < start.size() && sameBytes(p, start.data(), remaining));
         }
-        p = static_cast<const char*>(quote);
-        *values[attribute] = between(value, p);
+        const char* const value = p + start.size();
+        p = findByte(value, end, '"');
+        if (p == end) {
+            return refuse(opening, Opening::unterminatedValue, value, true);
+        }
+        (attribute == 0 ? opening.name : opening.idx) = between(value, p);
         ++p;
     }
 }
+
+// Reads the opening tag at @p at into @p opening: true when it is one of the
+// three written forms, otherwise false with the state saying how it fails.
+ZELT_INLINE bool parseOpening(const char* at, const char* end, OpeningTag& opening) {
+    if (at == end || *at != '<') {
+        return refuse(opening, at == end ? Opening::endOfText : Opening::notAnElement, at, at == end);
+    }
+    const char* const tagEnd = findEither(at + 1, end, ' ', '>');
+    opening.tag = between(at + 1, tagEnd);
+    if (tagEnd != end && *tagEnd == '>') { // the plain form, the most common
+        opening.stop = tagEnd + 1;
+        return true;
+    }
+    return parseAttributes(tagEnd, end, opening);
+}
+
+// --- The closing text ---
 
 constexpr size_t closingExtra = 4; // "</", ">" and the line feed around the tag
 
 // Whether "</tag>\n" stands at @p at, within [at, end).
-bool isClosingText(const char* at, const char* end, std::string_view tag) {
+ZELT_INLINE bool isClosingText(const char* at, const char* end, std::string_view tag) {
     const size_t tagLength = tag.size();
+    // Tags of up to six bytes, most of them, are compared with "</" as one
+    // word and the ">\n" after them as another. The word at the tag lies
+    // within the content: the tag stands before @p at.
+    constexpr size_t shortTag = wordSize - 2;
+    if (tagLength <= shortTag && end - at >= wordSize + 2) {
+        const Word expected = Word{'<'} | Word{'/'} << 8 | load<Word>(tag.data()) << 16;
+        const Word compared = ~Word{0} >> (64 - 8 * (tagLength + 2));
+        return ((load<Word>(at) ^ expected) & compared) == 0 &&
+               load<std::uint16_t>(at + tagLength + 2) == (std::uint16_t{'\n'} << 8 | '>');
+    }
     return static_cast<size_t>(end - at) >= tagLength + closingExtra && at[0] == '<' && at[1] == '/' &&
-           std::memcmp(at + 2, tag.data(), tagLength) == 0 && at[tagLength + 2] == '>' && at[tagLength + 3] == '\n';
+           at[tagLength + 2] == '>' && at[tagLength + 3] == '\n' && sameBytes(at + 2, tag.data(), tagLength);
 }
 
-// The first "</tag>\n" in [from, end), or null.
-const char* findClosingText(const char* from, const char* end, std::string_view tag) {
-    // A value seldom holds "<", so the first candidate is nearly always the
-    // closing text. Values full of "<" go to memmem, which keeps the search
-    // linear however the candidates fail.
-    constexpr int candidatesTried = 4;
+// The first "</tag>\n" in [from, end) after the first candidate, or null.
+const char* findLaterClosingText(const char* from, const char* end, std::string_view tag) {
+    // Values full of "<" go to memmem after a few candidates, which keeps the
+    // search linear however the candidates fail.
+    constexpr int candidatesTried = 3;
     for (int tried = 0; tried < candidatesTried; ++tried) {
-        const void* const candidate = std::memchr(from, '<', static_cast<size_t>(end - from));
-        if (candidate == nullptr) {
-            return nullptr;
-        }
-        from = static_cast<const char*>(candidate);
+        from = findByte(from, end, '<');
         if (isClosingText(from, end, tag)) {
             return from;
+        }
+        if (from == end) {
+            return nullptr;
         }
         ++from;
     }
@@ -124,11 +236,21 @@ const char* findClosingText(const char* from, const char* end, std::string_view 
     return static_cast<const char*>(memmem(from, static_cast<size_t>(end - from), closing.data(), closing.size()));
 }
 
+// The first "</tag>\n" in [from, end), or null. A value seldom holds "<", so
+// the first "<" is nearly always the closing text's.
+ZELT_INLINE const char* findClosingText(const char* from, const char* end, std::string_view tag) {
+    const char* const first = findByte(from, end, '<');
+    if (isClosingText(first, end, tag)) {
+        return first;
+    }
+    return first == end ? nullptr : findLaterClosingText(first + 1, end, tag);
+}
+
 // Moves the marker past the element whose value ends at @p valueEnd and fills
 // @p element; false, changing nothing, when the buffer refuses the marker.
-bool take(ZELTBuffer& in, const Unread& unread, const OpeningTag& opening, const char* valueEnd, ZELTElement& element) {
-    const char* const next = valueEnd + opening.tag.size() + closingExtra;
-    if (!in.setMarkerPos(next - unread.text)) {
+ZELT_INLINE bool take(ZELTBuffer& in, const Unread& unread, const OpeningTag& opening, const char* valueEnd, ZELTElement& element) {
+    const long next = valueEnd + opening.tag.size() + closingExtra - unread.text;
+    if (!(unread.plain ? in.ZELTBuffer::setMarkerPos(next) : in.setMarkerPos(next))) {
         return false;
     }
     element.tag = opening.tag;
@@ -242,8 +364,8 @@ ZELTReadError explainOpening(const Unread& unread, const OpeningTag& opening) {
 
 bool scanElement(ZELTBuffer& in, ZELTElement& element) {
     const Unread unread = unreadOf(in);
-    const OpeningTag opening = parseOpening(unread.at, unread.end);
-    if (opening.state != Opening::ok) {
+    OpeningTag opening;
+    if (!parseOpening(unread.at, unread.end, opening)) {
         return false;
     }
     const char* const closing = findClosingText(opening.stop, unread.end, opening.tag);
@@ -252,8 +374,8 @@ bool scanElement(ZELTBuffer& in, ZELTElement& element) {
 
 bool scanBytes(ZELTBuffer& in, long length, ZELTElement& element) {
     const Unread unread = unreadOf(in);
-    const OpeningTag opening = parseOpening(unread.at, unread.end);
-    if (opening.state != Opening::ok || length < 0 || length > unread.end - opening.stop) {
+    OpeningTag opening;
+    if (!parseOpening(unread.at, unread.end, opening) || length < 0 || length > unread.end - opening.stop) {
         return false;
     }
     const char* const closing = opening.stop + length;
@@ -311,14 +433,24 @@ ZELTReadError explainRead(const char* name, const ZELTBuffer& in) {
 
 ZELTReadError explainScan(const ZELTBuffer& in) {
     const Unread unread = unreadOf(in);
-    const OpeningTag opening = parseOpening(unread.at, unread.end);
-    if (opening.state != Opening::ok) {
+    OpeningTag opening;
+    if (!parseOpening(unread.at, unread.end, opening)) {
         return explainOpening(unread, opening);
     }
     if (findClosingText(opening.stop, unread.end, opening.tag) == nullptr) {
         return refusal(unread, ZELTReadError::noClosingText, noClosingText(opening.tag));
     }
     return {};
+}
+
+bool scanNeedsMore(const ZELTBuffer& in) {
+    const Unread unread = unreadOf(in);
+    OpeningTag opening;
+    if (!parseOpening(unread.at, unread.end, opening)) {
+        return opening.cut;
+    }
+    // An element waiting for its closing text: "</tag>\n" would complete it.
+    return findClosingText(opening.stop, unread.end, opening.tag) == nullptr;
 }
 
 } // namespace ZELT

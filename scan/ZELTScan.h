@@ -58,6 +58,13 @@ ZELT_API ZELTReadError explainRead(const char* name, const ZELTBuffer& in);
 /// unterminated attribute, no `>`) or noClosingText.
 ZELT_API ZELTReadError explainScan(const ZELTBuffer& in);
 
+/// Whether text appended to @p in could let scanElement read the element at
+/// its marker, which it refuses now: true when the unread text is empty, or
+/// ends within an opening tag of one of the three forms or before the closing
+/// text, as at the end of a window onto a longer text (see ZELTFileReader);
+/// false when scanElement reads the element, or refuses it whatever follows.
+ZELT_API bool scanNeedsMore(const ZELTBuffer& in);
+
 } // namespace ZELT
 
 #endif
