@@ -5,6 +5,10 @@
 #include <cstring>
 #include <typeinfo>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ZELT {
 
 namespace {
@@ -198,14 +202,16 @@ ZELT_INLINE bool parseOpening(const char* at, const char* end, OpeningTag& openi
 
 constexpr size_t closingExtra = 4; // "</", ">" and the line feed around the tag
 
-// Whether "</tag>\n" stands at @p at, within [at, end).
+// Whether "</tag>\n" stands at @p at, within [at, end). @p tagInText: the
+// tag stands in the same text before @p at (not so a caller's tag).
+template <bool tagInText = true>
 ZELT_INLINE bool isClosingText(const char* at, const char* end, std::string_view tag) {
     const size_t tagLength = tag.size();
     // Tags of up to six bytes, most of them, are compared with "</" as one
-    // word and the ">\n" after them as another. The word at the tag lies
-    // within the content: the tag stands before @p at.
+    // word and the ">\n" after them as another. A word read at a tag in the
+    // text stays within the content, which goes on at least to @p at + 10.
     constexpr size_t shortTag = wordSize - 2;
-    if (tagLength <= shortTag && end - at >= wordSize + 2) {
+    if (tagInText && tagLength <= shortTag && end - at >= wordSize + 2) {
         const Word expected = Word{'<'} | Word{'/'} << 8 | load<Word>(tag.data()) << 16;
         const Word compared = ~Word{0} >> (64 - 8 * (tagLength + 2));
         return ((load<Word>(at) ^ expected) & compared) == 0 &&
@@ -215,14 +221,15 @@ ZELT_INLINE bool isClosingText(const char* at, const char* end, std::string_view
            at[tagLength + 2] == '>' && at[tagLength + 3] == '\n' && sameBytes(at + 2, tag.data(), tagLength);
 }
 
-// The first "</tag>\n" in [from, end) after the first candidate, or null.
-const char* findLaterClosingText(const char* from, const char* end, std::string_view tag) {
+// The first "</tag>\n" in [from, end), or null.
+template <bool tagInText = true>
+const char* searchClosingText(const char* from, const char* end, std::string_view tag) {
     // Values full of "<" go to memmem after a few candidates, which keeps the
     // search linear however the candidates fail.
     constexpr int candidatesTried = 3;
     for (int tried = 0; tried < candidatesTried; ++tried) {
         from = findByte(from, end, '<');
-        if (isClosingText(from, end, tag)) {
+        if (isClosingText<tagInText>(from, end, tag)) {
             return from;
         }
         if (from == end) {
@@ -243,12 +250,28 @@ ZELT_INLINE const char* findClosingText(const char* from, const char* end, std::
     if (isClosingText(first, end, tag)) {
         return first;
     }
-    return first == end ? nullptr : findLaterClosingText(first + 1, end, tag);
+    return first == end ? nullptr : searchClosingText(first + 1, end, tag);
 }
+
+// What scanElement reads at a buffer's marker: the unread text, its opening
+// tag and, when it opens, where its closing text stands.
+struct AtMarker {
+    ZELT_INLINE explicit AtMarker(const ZELTBuffer& in)
+        : unread(unreadOf(in)), opens(parseOpening(unread.at, unread.end, opening)) {}
+
+    // The closing text of an element that opens, or null.
+    ZELT_INLINE const char* closing() const { return findClosingText(opening.stop, unread.end, opening.tag); }
+
+    const Unread unread;
+    OpeningTag opening;
+    const bool opens;
+};
 
 // Moves the marker past the element whose value ends at @p valueEnd and fills
 // @p element; false, changing nothing, when the buffer refuses the marker.
-ZELT_INLINE bool take(ZELTBuffer& in, const Unread& unread, const OpeningTag& opening, const char* valueEnd, ZELTElement& element) {
+ZELT_INLINE bool take(ZELTBuffer& in, const AtMarker& at, const char* valueEnd, ZELTElement& element) {
+    const Unread& unread = at.unread;
+    const OpeningTag& opening = at.opening;
     const long next = valueEnd + opening.tag.size() + closingExtra - unread.text;
     if (!(unread.plain ? in.ZELTBuffer::setMarkerPos(next) : in.setMarkerPos(next))) {
         return false;
@@ -259,6 +282,109 @@ ZELT_INLINE bool take(ZELTBuffer& in, const Unread& unread, const OpeningTag& op
     element.value = between(opening.stop, valueEnd);
     element.offset = unread.at - unread.text;
     return true;
+}
+
+// --- The common element at once ---
+
+#if defined(__SSE2__)
+// The next 32 bytes of the text, searched for single bytes with SSE2.
+class Ahead {
+public:
+    static constexpr long span = 32;
+
+    ZELT_INLINE explicit Ahead(const char* at)
+        : low(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at))),
+          high(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + span / 2))) {}
+
+    // Bit i set for each byte i that is @p c.
+    ZELT_INLINE std::uint64_t find(char c) const {
+        return mask(low, c) | mask(high, c) << (span / 2);
+    }
+    // The same for the first half only, where short tags end.
+    ZELT_INLINE std::uint64_t findNear(char c) const { return mask(low, c); }
+
+private:
+    ZELT_INLINE static std::uint64_t mask(__m128i bytes, char c) {
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
+    }
+
+    const __m128i low, high;
+};
+
+// The first byte flagged in @p found at or after @p from, as an index.
+ZELT_INLINE long firstFrom(std::uint64_t found, long from) {
+    const std::uint64_t after = found & (~std::uint64_t{0} << from);
+    return after != 0 ? __builtin_ctzll(after) : Ahead::span;
+}
+#endif
+
+// Reads the element at the marker of a plain buffer when its opening tag is
+// `<tag>` or `<tag Name="...">` within the next bytes, which one SSE2 search
+// of them finds together with the first '<' after it, and when that '<'
+// begins the closing text. Returns false, changing nothing, in every other
+// case, which the general way then decides; so it reads exactly what that
+// way reads, only faster.
+ZELT_INLINE bool scanQuickly(ZELTBuffer& in, ZELTElement& element) {
+#if defined(__SSE2__)
+    const char* const text = isPlain(in) ? in.ZELTBuffer::getBufferString() : nullptr;
+    if (text == nullptr) {
+        return false;
+    }
+    // A plain buffer keeps its marker within the content.
+    const long marker = in.ZELTBuffer::getMarkerPos();
+    const char* const at = text + marker;
+    const char* const end = text + in.ZELTBuffer::getBufferSize();
+    if (end - at < Ahead::span || *at != '<') {
+        return false;
+    }
+    const Ahead ahead(at);
+    const std::uint64_t tagEnds = ahead.findNear(' ') | ahead.findNear('>');
+    if (tagEnds == 0) {
+        return false;
+    }
+    const long tagEnd = __builtin_ctzll(tagEnds);
+    long valueStart = tagEnd + 1;
+    std::string_view name;
+    if (at[tagEnd] == ' ') {
+        const std::string_view start = attributeStarts[0];
+        const long nameStart = tagEnd + static_cast<long>(start.size());
+        const long quote = firstFrom(ahead.find('"'), nameStart);
+        // The Name form only, with both quotes and the '>' within the bytes searched.
+        if (quote >= Ahead::span - 1 || !sameBytes(at + tagEnd, start.data(), start.size()) || at[quote + 1] != '>') {
+            return false;
+        }
+        name = between(at + nameStart, at + quote);
+        valueStart = quote + 2;
+    }
+    const long lessThan = firstFrom(ahead.find('<'), valueStart);
+    const char* const closing = lessThan < Ahead::span ? at + lessThan : findByte(at + Ahead::span, end, '<');
+    const std::string_view tag = between(at + 1, at + tagEnd);
+    if (!isClosingText(closing, end, tag)) {
+        return false;
+    }
+    element.tag = tag;
+    element.name = name;
+    element.idx = {};
+    element.value = between(at + valueStart, closing);
+    element.offset = marker;
+    // The closing text lies within the content, so the buffer takes the marker.
+    return in.ZELTBuffer::setMarkerPos(closing + tag.size() + closingExtra - text);
+#else
+    static_cast<void>(in);
+    static_cast<void>(element);
+    return false;
+#endif
+}
+
+// scanElement for every element: see scanQuickly. Out of line, so that the
+// quick way keeps few registers to save.
+[[gnu::noinline]] bool scanGenerally(ZELTBuffer& in, ZELTElement& element) {
+    const AtMarker at(in);
+    if (!at.opens) {
+        return false;
+    }
+    const char* const closing = at.closing();
+    return closing != nullptr && take(in, at, closing, element);
 }
 
 // --- Explaining refusals ---
@@ -362,24 +488,15 @@ ZELTReadError explainOpening(const Unread& unread, const OpeningTag& opening) {
 
 } // namespace
 
-bool scanElement(ZELTBuffer& in, ZELTElement& element) {
-    const Unread unread = unreadOf(in);
-    OpeningTag opening;
-    if (!parseOpening(unread.at, unread.end, opening)) {
-        return false;
-    }
-    const char* const closing = findClosingText(opening.stop, unread.end, opening.tag);
-    return closing != nullptr && take(in, unread, opening, closing, element);
-}
+bool scanElement(ZELTBuffer& in, ZELTElement& element) { return scanQuickly(in, element) || scanGenerally(in, element); }
 
 bool scanBytes(ZELTBuffer& in, long length, ZELTElement& element) {
-    const Unread unread = unreadOf(in);
-    OpeningTag opening;
-    if (!parseOpening(unread.at, unread.end, opening) || length < 0 || length > unread.end - opening.stop) {
+    const AtMarker at(in);
+    if (!at.opens || length < 0 || length > at.unread.end - at.opening.stop) {
         return false;
     }
-    const char* const closing = opening.stop + length;
-    return isClosingText(closing, unread.end, opening.tag) && take(in, unread, opening, closing, element);
+    const char* const closing = at.opening.stop + length;
+    return isClosingText(closing, at.unread.end, at.opening.tag) && take(in, at, closing, element);
 }
 
 std::string_view ZELTReadError::detail() const {
@@ -420,7 +537,7 @@ ZELTReadError explainRead(const char* name, const ZELTBuffer& in) {
     const void* const nul = std::memchr(unread.at, '\0', remaining);
     const size_t searched = nul == nullptr ? remaining : static_cast<size_t>(static_cast<const char*>(nul) - unread.at);
     const char* const limit = unread.at + searched;
-    const char* const closing = findClosingText(unread.at, limit, tag);
+    const char* const closing = searchClosingText<false>(unread.at, limit, tag);
     if (closing == nullptr || closing < unread.at + tag.size() + 2) {
         std::string detail = noClosingText(tag);
         if (limit < unread.end) {
@@ -432,25 +549,20 @@ ZELTReadError explainRead(const char* name, const ZELTBuffer& in) {
 }
 
 ZELTReadError explainScan(const ZELTBuffer& in) {
-    const Unread unread = unreadOf(in);
-    OpeningTag opening;
-    if (!parseOpening(unread.at, unread.end, opening)) {
-        return explainOpening(unread, opening);
+    const AtMarker at(in);
+    if (!at.opens) {
+        return explainOpening(at.unread, at.opening);
     }
-    if (findClosingText(opening.stop, unread.end, opening.tag) == nullptr) {
-        return refusal(unread, ZELTReadError::noClosingText, noClosingText(opening.tag));
+    if (at.closing() == nullptr) {
+        return refusal(at.unread, ZELTReadError::noClosingText, noClosingText(at.opening.tag));
     }
     return {};
 }
 
 bool scanNeedsMore(const ZELTBuffer& in) {
-    const Unread unread = unreadOf(in);
-    OpeningTag opening;
-    if (!parseOpening(unread.at, unread.end, opening)) {
-        return opening.cut;
-    }
+    const AtMarker at(in);
     // An element waiting for its closing text: "</tag>\n" would complete it.
-    return findClosingText(opening.stop, unread.end, opening.tag) == nullptr;
+    return at.opens ? at.closing() == nullptr : at.opening.cut;
 }
 
 } // namespace ZELT
