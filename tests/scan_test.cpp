@@ -11,6 +11,7 @@
 using ZELT::ZELTBuffer;
 using ZELT::ZELTElement;
 using ZELT::ZELTReadError;
+using zelt_test::DerivedBuffer;
 using zelt_test::makeFormatter;
 
 namespace {
@@ -100,9 +101,6 @@ TEST(ScanForms, TakesTagsOfEveryLengthAndValuesByTheContentSize) {
     EXPECT_STREQ(in.getBufferStringFromMarker(), "two</t>\n");
 }
 
-// Not exactly a ZELTBuffer: scanElement takes its general way for it.
-class DerivedBuffer : public ZELTBuffer {};
-
 // The element an opening tag, a value and the closing text make.
 std::string elementOf(const std::string& opening, const std::string& tag, const std::string& value) {
     return opening + value + "</" + tag + ">\n";
@@ -112,6 +110,7 @@ std::string elementOf(const std::string& opening, const std::string& tag, const 
 // the content, and in a derived one; both must give @p expected (or refuse
 // when it is null) and leave the marker alike.
 void expectBothWays(const std::string& text, long marker, const ZELTElement* expected) {
+    // scanElement takes its general way for a derived buffer.
     ZELTBuffer plain;
     DerivedBuffer derived;
     for (ZELTBuffer* in : {&plain, static_cast<ZELTBuffer*>(&derived)}) {
