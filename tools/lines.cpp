@@ -12,13 +12,15 @@ namespace zelt_tool {
 long countLineFeeds(const char* begin, const char* end) {
     long count = 0;
 #if defined(__SSE2__)
-    // Sixteen bytes at a time: a compare gives -1 in each byte that is a line
-    // feed, subtracted into byte-wide sums for at most 255 rounds, which are
-    // then added up.
+    // Long ranges sixteen bytes at a time: a compare gives -1 in each byte
+    // that is a line feed, subtracted into byte-wide sums for at most 255
+    // rounds, which are then added up. Short ones, such as an element, hold
+    // few line feeds, and memchr finds them sooner.
     constexpr long width = 16;
     constexpr long roundsPerSum = 255;
+    constexpr long longRange = 8 * width;
     const __m128i lineFeeds = _mm_set1_epi8('\n');
-    while (end - begin >= width) {
+    while (end - begin >= longRange) {
         const long rounds = std::min((end - begin) / width, roundsPerSum);
         __m128i sums = _mm_setzero_si128();
         for (long round = 0; round < rounds; ++round, begin += width) {

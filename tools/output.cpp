@@ -1,8 +1,7 @@
 #include "output.h"
 
 #include <cerrno>
-#include <charconv>
-#include <climits>
+#include <cstdint>
 
 #include <unistd.h>
 
@@ -16,10 +15,46 @@ void Output::writeLarge(std::string_view text) {
     writeOut(text.data(), text.size());
 }
 
+namespace {
+
+constexpr char digitPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                              "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                              "8081828384858687888990919293949596979899";
+
+// Writes @p value in decimal so that it ends just before @p end, two digits
+// at a time; returns where it begins.
+template <typename Unsigned>
+char* putDigitsBefore(char* end, Unsigned value) {
+    for (; value >= 100; value /= 100) {
+        end -= 2;
+        std::memcpy(end, digitPairs + 2 * (value % 100), 2);
+    }
+    if (value >= 10) {
+        end -= 2;
+        std::memcpy(end, digitPairs + 2 * value, 2);
+    } else {
+        *--end = static_cast<char>('0' + value);
+    }
+    return end;
+}
+
+} // namespace
+
 void Output::putNumber(long number) {
     constexpr size_t longestNumber = 20; // "-9223372036854775808"
+    // The digits are written backwards into scratch space and then copied
+    // as a block of fixed size, which needs no count of them beforehand.
+    char digits[2 * longestNumber];
+    char* const end = digits + longestNumber;
+    const auto magnitude = number < 0 ? 0 - static_cast<unsigned long>(number) : static_cast<unsigned long>(number);
+    char* begin = magnitude <= UINT32_MAX ? putDigitsBefore(end, static_cast<std::uint32_t>(magnitude))
+                                          : putDigitsBefore(end, magnitude);
+    if (number < 0) {
+        *--begin = '-';
+    }
     char* const at = reserve(longestNumber);
-    commit(std::to_chars(at, at + longestNumber, number).ptr);
+    std::memcpy(at, begin, longestNumber);
+    commit(at + (end - begin));
 }
 
 bool Output::flush() {

@@ -4,8 +4,13 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "output.h"
 
@@ -54,15 +59,88 @@ inline int decodeUtf8(const unsigned char* at, const unsigned char* end, char32_
     return length;
 }
 
-/// A 256-entry table, 1 for the bytes for which @p keep holds and 0 for the
-/// others (numbers, so that entries combine with `&` without branches).
-template <typename Keep>
-constexpr std::array<unsigned char, 256> byteTable(Keep keep) {
+/// Whether byte @p c stands for itself in @p Format: the printable ASCII
+/// bytes and DEL (0x20 to 0x7F) but the format's notPlain, and its alsoPlain.
+template <typename Format>
+constexpr bool standsForItself(int c) {
+    const auto byte = static_cast<char>(c);
+    return (c >= 0x20 && c < 0x80 && Format::notPlain.find(byte) == std::string_view::npos) ||
+           (c < 0x20 && Format::alsoPlain.find(byte) != std::string_view::npos);
+}
+
+/// standsForItself as a 256-entry table of 1 and 0 (numbers, so that entries
+/// combine with `&` without branches).
+template <typename Format>
+constexpr std::array<unsigned char, 256> plainBytes = [] {
     std::array<unsigned char, 256> table{};
     for (int c = 0; c < 256; ++c) {
-        table[static_cast<size_t>(c)] = keep(c) ? 1 : 0;
+        table[static_cast<size_t>(c)] = standsForItself<Format>(c) ? 1 : 0;
     }
     return table;
+}();
+
+#if defined(__SSE2__)
+/// standsForItself for sixteen bytes at once: bit i for byte i.
+template <typename Format>
+unsigned plainMask(__m128i bytes) {
+    const auto equal = [&bytes](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
+    // As signed numbers, 0x20 to 0x7F are the bytes above 0x1F.
+    __m128i plain = _mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1F));
+    for (const char c : Format::notPlain) {
+        plain = _mm_andnot_si128(equal(c), plain);
+    }
+    for (const char c : Format::alsoPlain) {
+        plain = _mm_or_si128(plain, equal(c));
+    }
+    return static_cast<unsigned>(_mm_movemask_epi8(plain));
+}
+#endif
+
+/// Copies @p text, when it is shorter than sixteen bytes and every byte of
+/// it stands for itself in @p Format, with a few loads and stores that
+/// overlap rather than byte by byte; false, writing nothing, otherwise.
+template <typename Format>
+bool copiedAtOnce(Output& out, std::string_view text) {
+    const size_t length = text.size();
+    const char* const at = text.data();
+    if (length < 4) {
+        // Its first, middle and last byte are all of it.
+        constexpr auto& plain = plainBytes<Format>;
+        const size_t middle = length / 2;
+        const auto byte = [at](size_t i) { return static_cast<unsigned char>(at[i]); };
+        if (length > 0 && (plain[byte(0)] & plain[byte(middle)] & plain[byte(length - 1)]) == 0) {
+            return false;
+        }
+        char* const to = out.reserve(length);
+        std::memcpy(to, at, length);
+        out.commit(to + length);
+        return true;
+    }
+#if defined(__SSE2__)
+    if (length < 16) {
+        // Two loads of eight (or four) bytes, the second one ending where the text does.
+        const bool wide = length >= 8;
+        const size_t half = wide ? 8 : 4;
+        const auto load = [wide](const char* from) {
+            std::uint64_t bytes = 0;
+            std::memcpy(&bytes, from, wide ? 8 : 4);
+            return bytes;
+        };
+        const std::uint64_t first = load(at);
+        const std::uint64_t last = load(at + length - half);
+        const __m128i both = _mm_set_epi64x(static_cast<long long>(last), static_cast<long long>(first));
+        const unsigned lanes = wide ? 0xFFFFU : 0x0F0FU;
+        if ((plainMask<Format>(both) & lanes) != lanes) {
+            return false;
+        }
+        char* const to = out.reserve(length);
+        std::memcpy(to + length - half, &last, half);
+        std::memcpy(to, &first, half);
+        out.commit(to + length);
+        return true;
+    }
+#endif
+    return false;
 }
 
 /// Writes @p value's two lower-case hex digits at @p to.
@@ -103,12 +181,16 @@ char* escapeAscii(char* to, unsigned char c) {
 constexpr size_t transcodeChunk = 4096;
 
 /// Writes @p text to @p out in an output format's escaped form. The format
-/// says which ASCII bytes stand for themselves (plain), names the escapes of
-/// others (named) and writes the rest of them (otherAscii), each well-formed
+/// says which bytes stand for themselves (notPlain, alsoPlain: see
+/// standsForItself), names the escapes of the other ASCII bytes (named) and
+/// writes the rest of them (otherAscii), each well-formed
 /// multi-byte UTF-8 character (character) and each byte that belongs to none
 /// (invalid), none of them taking more than widest bytes per byte read.
 template <typename Format>
 void writeTranscoded(Output& out, std::string_view text) {
+    if (copiedAtOnce<Format>(out, text)) {
+        return;
+    }
     // Small enough to leave the output buffer room, large enough to make
     // reserving cheap.
     constexpr size_t chunk = transcodeChunk;
@@ -121,17 +203,36 @@ void writeTranscoded(Output& out, std::string_view text) {
         const auto* const stop = at + std::min(static_cast<size_t>(end - at), chunk);
         char* to = out.reserve((static_cast<size_t>(stop - at) + longestSequence) * Format::widest);
         while (at < stop) {
-            // Runs of bytes that stand for themselves go eight at a time.
-            if (stop - at >= 8 && (Format::plain[at[0]] & Format::plain[at[1]] & Format::plain[at[2]] &
-                                   Format::plain[at[3]] & Format::plain[at[4]] & Format::plain[at[5]] &
-                                   Format::plain[at[6]] & Format::plain[at[7]])) {
+#if defined(__SSE2__)
+            // Runs of bytes that stand for themselves go sixteen at a time:
+            // all sixteen are stored, and as many as stand for themselves
+            // kept; the byte that ends a run is escaped below.
+            constexpr long width = 16;
+            if (stop - at >= width) {
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(to), bytes);
+                const unsigned standing = plainMask<Format>(bytes);
+                if (standing == 0xFFFFU) {
+                    at += width;
+                    to += width;
+                    continue;
+                }
+                const int run = __builtin_ctz(~standing);
+                at += run;
+                to += run;
+            }
+#endif
+            // Shorter ones eight at a time.
+            constexpr auto& plain = plainBytes<Format>;
+            if (stop - at >= 8 && (plain[at[0]] & plain[at[1]] & plain[at[2]] & plain[at[3]] & plain[at[4]] &
+                                   plain[at[5]] & plain[at[6]] & plain[at[7]])) {
                 std::memcpy(to, at, 8);
                 to += 8;
                 at += 8;
                 continue;
             }
             const unsigned char c = *at;
-            if (Format::plain[c]) {
+            if (plain[c]) {
                 *to++ = static_cast<char>(c);
                 ++at;
                 continue;
