@@ -1,271 +1,16 @@
 #include "ZELTScan.h"
 
-#include <algorithm>
-#include <cstdint>
-#include <cstring>
-#include <typeinfo>
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
+#include "ZELTScanText.h"
+
 namespace ZELT {
 
+using namespace scanning;
+
 namespace {
-
-// The scanner's steps are small and run once per element: inlined, they
-// cost no calls and their results stay in registers.
-#define ZELT_INLINE [[gnu::always_inline]] inline
-
-// --- The buffer ---
-
-// Exactly a ZELTBuffer: its own operations are called directly, which nothing
-// can observe and which saves the virtual calls; a derived buffer gets its
-// overrides.
-bool isPlain(const ZELTBuffer& in) { return typeid(in) == typeid(ZELTBuffer); }
-
-// The unread part of a buffer's content, [at, end), and the content's start.
-// Without an area, or with a marker outside the content, nothing is unread.
-struct Unread {
-    const char* text = nullptr;
-    const char* at = nullptr;
-    const char* end = nullptr;
-    long offset = 0; // the marker, as far as it lies in the content
-    bool plain = false;
-};
-
-ZELT_INLINE Unread unreadOf(const ZELTBuffer& in) {
-    Unread unread;
-    unread.plain = isPlain(in);
-    unread.text = unread.plain ? in.ZELTBuffer::getBufferString() : in.getBufferString();
-    const long size = unread.plain ? in.ZELTBuffer::getBufferSize() : in.getBufferSize();
-    const long marker = unread.plain ? in.ZELTBuffer::getMarkerPos() : in.getMarkerPos();
-    if (unread.text == nullptr || size < 0) {
-        unread.text = nullptr;
-        return unread;
-    }
-    unread.offset = std::clamp(marker, 0L, size);
-    unread.end = unread.text + size;
-    unread.at = marker == unread.offset ? unread.text + marker : unread.end;
-    return unread;
-}
-
-std::string_view between(const char* begin, const char* end) { return {begin, static_cast<size_t>(end - begin)}; }
-
-// --- A word at a time ---
-// Elements are short, so searches and comparisons of a few bytes run inline on
-// 64-bit words rather than in the C library, which pays off only for longer ones.
-
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the first byte of a loaded word must be its lowest");
-
-using Word = std::uint64_t;
-constexpr long wordSize = sizeof(Word);
-constexpr Word lowBits = 0x0101010101010101U;
-constexpr Word highBits = 0x8080808080808080U;
-
-template <typename T>
-ZELT_INLINE T load(const char* at) {
-    T value;
-    std::memcpy(&value, at, sizeof value);
-    return value;
-}
-
-constexpr Word repeated(char c) { return lowBits * static_cast<unsigned char>(c); }
-
-// The high bit of each byte of @p word that equals @p c: exact up to the
-// first such byte (a borrow may flag bytes after it), which is all the
-// searches use.
-ZELT_INLINE constexpr Word bytesEqual(Word word, char c) {
-    const Word x = word ^ repeated(c);
-    return (x - lowBits) & ~x & highBits;
-}
-
-ZELT_INLINE long firstFlagged(Word flags) { return __builtin_ctzll(flags) / 8; }
-
-// The first byte in [p, end) that is @p c or @p d, or end.
-ZELT_INLINE const char* findEither(const char* p, const char* end, char c, char d) {
-    for (; end - p >= wordSize; p += wordSize) {
-        const Word word = load<Word>(p);
-        if (const Word flags = bytesEqual(word, c) | bytesEqual(word, d)) {
-            return p + firstFlagged(flags);
-        }
-    }
-    while (p < end && *p != c && *p != d) {
-        ++p;
-    }
-    return p;
-}
-
-// The first @p c in [p, end), or end: the first words inline, the rest, when
-// the distance is long, by memchr.
-ZELT_INLINE const char* findByte(const char* p, const char* end, char c) {
-    for (const char* const inlineEnd = p + 2 * wordSize; p < inlineEnd && end - p >= wordSize; p += wordSize) {
-        if (const Word flags = bytesEqual(load<Word>(p), c)) {
-            return p + firstFlagged(flags);
-        }
-    }
-    const void* const found = std::memchr(p, c, static_cast<size_t>(end - p));
-    return found != nullptr ? static_cast<const char*>(found) : end;
-}
-
-// Whether the @p length bytes at @p a and @p b are the same. The last bytes
-// are compared as two overlapping loads of 4 or 2.
-ZELT_INLINE bool sameBytes(const char* a, const char* b, size_t length) {
-    for (; length >= sizeof(Word); length -= sizeof(Word), a += sizeof(Word), b += sizeof(Word)) {
-        if (load<Word>(a) != load<Word>(b)) {
-            return false;
-        }
-    }
-    if (length >= 4) {
-        return load<std::uint32_t>(a) == load<std::uint32_t>(b) &&
-               load<std::uint32_t>(a + length - 4) == load<std::uint32_t>(b + length - 4);
-    }
-    if (length >= 2) {
-        return load<std::uint16_t>(a) == load<std::uint16_t>(b) &&
-               load<std::uint16_t>(a + length - 2) == load<std::uint16_t>(b + length - 2);
-    }
-    return length == 0 || *a == *b;
-}
-
-// --- The opening tag ---
-
-// How the text at the marker fails to open an element in one of the three
-// written forms; ok when it does.
-enum class Opening { ok, endOfText, notAnElement, noEnd, unknownAttribute, unterminatedValue };
-
-struct OpeningTag {
-    Opening state = Opening::ok;
-    // Refused only because the text ends too soon: more text could make it
-    // one of the forms.
-    bool cut = false;
-    std::string_view tag, name, idx;
-    // ok: the value's first byte; otherwise where the opening tag went wrong.
-    const char* stop = nullptr;
-};
-
-// The attributes the writers put after the tag, in their order.
-constexpr std::string_view attributeStarts[] = {" Name=\"", " Idx=\""};
-
-ZELT_INLINE bool refuse(OpeningTag& opening, Opening state, const char* stop, bool cut) {
-    opening.state = state;
-    opening.stop = stop;
-    opening.cut = cut;
-    return false;
-}
-
-// The attributes from @p p, where the tag ended, on; see parseOpening.
-bool parseAttributes(const char* p, const char* end, OpeningTag& opening) {
-    for (size_t attribute = 0;; ++attribute) {
-        if (p == end) {
-            return refuse(opening, Opening::noEnd, p, true);
-        }
-        if (*p == '>') {
-            opening.stop = p + 1;
-            return true;
-        }
-        const Opening wrong = *p == ' ' ? Opening::unknownAttribute : Opening::noEnd;
-        if (attribute == std::size(attributeStarts)) {
-            return refuse(opening, wrong, p, false);
-        }
-        const std::string_view start = attributeStarts[attribute];
-        const auto remaining = static_cast<size_t>(end - p);
-        if (remaining < start.size() || !sameBytes(p, start.data(), start.size())) {
-            // Cut when what there is begins the attribute.
-            return refuse(opening, wrong, p, remaining < start.size() && sameBytes(p, start.data(), remaining));
-        }
-        const char* const value = p + start.size();
-        p = findByte(value, end, '"');
-        if (p == end) {
-            return refuse(opening, Opening::unterminatedValue, value, true);
-        }
-        (attribute == 0 ? opening.name : opening.idx) = between(value, p);
-        ++p;
-    }
-}
-
-// Reads the opening tag at @p at into @p opening: true when it is one of the
-// three written forms, otherwise false with the state saying how it fails.
-ZELT_INLINE bool parseOpening(const char* at, const char* end, OpeningTag& opening) {
-    if (at == end || *at != '<') {
-        return refuse(opening, at == end ? Opening::endOfText : Opening::notAnElement, at, at == end);
-    }
-    const char* const tagEnd = findEither(at + 1, end, ' ', '>');
-    opening.tag = between(at + 1, tagEnd);
-    if (tagEnd != end && *tagEnd == '>') { // the plain form, the most common
-        opening.stop = tagEnd + 1;
-        return true;
-    }
-    return parseAttributes(tagEnd, end, opening);
-}
-
-// --- The closing text ---
-
-constexpr size_t closingExtra = 4; // "</", ">" and the line feed around the tag
-
-// Whether "</tag>\n" stands at @p at, within [at, end). @p tagInText: the
-// tag stands in the same text before @p at (not so a caller's tag).
-template <bool tagInText = true>
-ZELT_INLINE bool isClosingText(const char* at, const char* end, std::string_view tag) {
-    const size_t tagLength = tag.size();
-    // Tags of up to six bytes, most of them, are compared with "</" as one
-    // word and the ">\n" after them as another. A word read at a tag in the
-    // text stays within the content, which goes on at least to @p at + 10.
-    constexpr size_t shortTag = wordSize - 2;
-    if (tagInText && tagLength <= shortTag && end - at >= wordSize + 2) {
-        const Word expected = Word{'<'} | Word{'/'} << 8 | load<Word>(tag.data()) << 16;
-        const Word compared = ~Word{0} >> (64 - 8 * (tagLength + 2));
-        return ((load<Word>(at) ^ expected) & compared) == 0 &&
-               load<std::uint16_t>(at + tagLength + 2) == (std::uint16_t{'\n'} << 8 | '>');
-    }
-    return static_cast<size_t>(end - at) >= tagLength + closingExtra && at[0] == '<' && at[1] == '/' &&
-           at[tagLength + 2] == '>' && at[tagLength + 3] == '\n' && sameBytes(at + 2, tag.data(), tagLength);
-}
-
-// The first "</tag>\n" in [from, end), or null.
-template <bool tagInText = true>
-const char* searchClosingText(const char* from, const char* end, std::string_view tag) {
-    // Values full of "<" go to memmem after a few candidates, which keeps the
-    // search linear however the candidates fail.
-    constexpr int candidatesTried = 3;
-    for (int tried = 0; tried < candidatesTried; ++tried) {
-        from = findByte(from, end, '<');
-        if (isClosingText<tagInText>(from, end, tag)) {
-            return from;
-        }
-        if (from == end) {
-            return nullptr;
-        }
-        ++from;
-    }
-    std::string closing;
-    closing.reserve(tag.size() + closingExtra);
-    closing.append("</").append(tag).append(">\n");
-    return static_cast<const char*>(memmem(from, static_cast<size_t>(end - from), closing.data(), closing.size()));
-}
-
-// The first "</tag>\n" in [from, end), or null. A value seldom holds "<", so
-// the first "<" is nearly always the closing text's.
-ZELT_INLINE const char* findClosingText(const char* from, const char* end, std::string_view tag) {
-    const char* const first = findByte(from, end, '<');
-    if (isClosingText(first, end, tag)) {
-        return first;
-    }
-    return first == end ? nullptr : searchClosingText(first + 1, end, tag);
-}
-
-// What scanElement reads at a buffer's marker: the unread text, its opening
-// tag and, when it opens, where its closing text stands.
-struct AtMarker {
-    ZELT_INLINE explicit AtMarker(const ZELTBuffer& in)
-        : unread(unreadOf(in)), opens(parseOpening(unread.at, unread.end, opening)) {}
-
-    // The closing text of an element that opens, or null.
-    ZELT_INLINE const char* closing() const { return findClosingText(opening.stop, unread.end, opening.tag); }
-
-    const Unread unread;
-    OpeningTag opening;
-    const bool opens;
-};
 
 // Moves the marker past the element whose value ends at @p valueEnd and fills
 // @p element; false, changing nothing, when the buffer refuses the marker.
@@ -302,6 +47,18 @@ public:
     }
     // The same for the first half only, where short tags end.
     ZELT_INLINE std::uint64_t findNear(char c) const { return mask(low, c); }
+
+    // The first '<' in [from, end) sixteen bytes at a time, inline rather
+    // than by memchr, a call that would cost the quick way its registers;
+    // null when none is found before fewer than sixteen bytes are left.
+    ZELT_INLINE static const char* findLessThan(const char* from, const char* end) {
+        for (; end - from >= span / 2; from += span / 2) {
+            if (const std::uint64_t found = mask(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)), '<')) {
+                return from + __builtin_ctzll(found);
+            }
+        }
+        return nullptr;
+    }
 
 private:
     ZELT_INLINE static std::uint64_t mask(__m128i bytes, char c) {
@@ -357,9 +114,9 @@ ZELT_INLINE bool scanQuickly(ZELTBuffer& in, ZELTElement& element) {
         valueStart = quote + 2;
     }
     const long lessThan = firstFrom(ahead.find('<'), valueStart);
-    const char* const closing = lessThan < Ahead::span ? at + lessThan : findByte(at + Ahead::span, end, '<');
+    const char* const closing = lessThan < Ahead::span ? at + lessThan : Ahead::findLessThan(at + Ahead::span, end);
     const std::string_view tag = between(at + 1, at + tagEnd);
-    if (!isClosingText(closing, end, tag)) {
+    if (closing == nullptr || !isClosingText(closing, end, tag)) {
         return false;
     }
     element.tag = tag;
@@ -387,105 +144,6 @@ ZELT_INLINE bool scanQuickly(ZELTBuffer& in, ZELTElement& element) {
     return closing != nullptr && take(in, at, closing, element);
 }
 
-// --- Explaining refusals ---
-
-// How much of the text, and of a caller's tag, a message shows.
-constexpr size_t excerptLength = 24;
-constexpr size_t tagShownLength = 64;
-
-// @p text as a C string literal would hold it; a quote is escaped only when
-// the text stands in quotes.
-std::string escaped(std::string_view text, bool quoted) {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\\' || (quoted && c == '"')) {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20 || byte >= 0x7f) {
-            out += "\\x";
-            out += hex[byte >> 4];
-            out += hex[byte & 0xf];
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-// The first @p limit bytes of @p text, escaped, and "..." when that is not all.
-std::string shortened(std::string_view text, size_t limit, bool quoted = false) {
-    std::string out = escaped(text.substr(0, limit), quoted);
-    if (quoted) {
-        out = '"' + out + '"';
-    }
-    return text.size() > limit ? out + "..." : out;
-}
-
-std::string shownTag(std::string_view tag) { return shortened(tag, tagShownLength); }
-
-// The opening tag found at the marker, or the start of the text when no ">"
-// ends it soon.
-std::string foundTag(const Unread& unread) {
-    std::string_view found = between(unread.at, unread.end);
-    const size_t close = found.find('>');
-    if (close < excerptLength) {
-        found = found.substr(0, close + 1);
-    }
-    return shortened(found, excerptLength);
-}
-
-std::string textBefore(const Unread& unread) {
-    return "text before an element: " + shortened(between(unread.at, unread.end), excerptLength, true);
-}
-
-// A refusal at the marker: its position, and @p detail after "line L, column C: ".
-ZELTReadError refusal(const Unread& unread, ZELTReadError::Reason reason, const std::string& detail) {
-    ZELTReadError error;
-    error.reason = reason;
-    error.offset = unread.offset;
-    if (unread.text != nullptr) {
-        const std::string_view before(unread.text, static_cast<size_t>(unread.offset));
-        error.line = 1 + static_cast<long>(std::count(before.begin(), before.end(), '\n'));
-        const size_t lineFeed = before.rfind('\n');
-        error.column = unread.offset - (lineFeed == std::string_view::npos ? -1 : static_cast<long>(lineFeed));
-    }
-    error.message = "line " + std::to_string(error.line) + ", column " + std::to_string(error.column) + ": " + detail;
-    return error;
-}
-
-std::string noClosingText(std::string_view tag) { return "no </" + shownTag(tag) + "> and line feed follows"; }
-
-// Why the opening tag at the marker is not one of the three written forms.
-ZELTReadError explainOpening(const Unread& unread, const OpeningTag& opening) {
-    if (opening.state == Opening::endOfText) {
-        return refusal(unread, ZELTReadError::endOfText, "end of text where an element was expected");
-    }
-    if (opening.state == Opening::notAnElement) {
-        return refusal(unread, ZELTReadError::notAnElement, textBefore(unread));
-    }
-    std::string detail = "after " + shortened(between(unread.at, opening.stop), excerptLength) + ": ";
-    if (opening.state == Opening::noEnd) {
-        detail += "no \">\" ends the opening tag";
-    } else if (opening.state == Opening::unterminatedValue) {
-        detail += "unterminated attribute value";
-    } else {
-        detail += "unknown attribute";
-        // Right after the tag, the space more likely belongs to the tag itself.
-        if (opening.stop == opening.tag.data() + opening.tag.size()) {
-            detail += " (a tag cannot hold a space or '>')";
-        }
-    }
-    return refusal(unread, ZELTReadError::attributes, detail);
-}
-
 } // namespace
 
 bool scanElement(ZELTBuffer& in, ZELTElement& element) { return scanQuickly(in, element) || scanGenerally(in, element); }
@@ -497,66 +155,6 @@ bool scanBytes(ZELTBuffer& in, long length, ZELTElement& element) {
     }
     const char* const closing = at.opening.stop + length;
     return isClosingText(closing, at.unread.end, at.opening.tag) && take(in, at, closing, element);
-}
-
-std::string_view ZELTReadError::detail() const {
-    const std::string_view text(message);
-    const size_t prefixEnd = text.find(": ");
-    if (text.compare(0, 5, "line ") != 0 || prefixEnd == std::string_view::npos) {
-        return text;
-    }
-    return text.substr(prefixEnd + 2);
-}
-
-ZELTReadError explainRead(const char* name, const ZELTBuffer& in) {
-    const Unread unread = unreadOf(in);
-    if (name == nullptr) {
-        return refusal(unread, ZELTReadError::otherTag, "no tag given (the name is null)");
-    }
-    const std::string_view tag(name);
-    const std::string expected = "<" + shownTag(tag) + ">";
-    if (unread.at == unread.end) {
-        return refusal(unread, ZELTReadError::endOfText, "end of text where " + expected + " was expected");
-    }
-    if (*unread.at != '<') {
-        return refusal(unread, ZELTReadError::notAnElement,
-                       textBefore(unread) + " where " + expected + " was expected");
-    }
-    // The typed readers compare "<", the tag and ">" and do not parse further.
-    const auto remaining = static_cast<size_t>(unread.end - unread.at);
-    const bool sameTag = remaining > tag.size() && std::memcmp(unread.at + 1, tag.data(), tag.size()) == 0;
-    const char after = sameTag && remaining > tag.size() + 1 ? unread.at[tag.size() + 1] : '\0';
-    if (after == ' ') {
-        return refusal(unread, ZELTReadError::attributes, expected + " carries attributes");
-    }
-    if (after != '>') {
-        return refusal(unread, ZELTReadError::otherTag, "expected " + expected + ", found " + foundTag(unread));
-    }
-    // They search the text up to its first NUL, from the opening tag on, and
-    // take the first closing text found.
-    const void* const nul = std::memchr(unread.at, '\0', remaining);
-    const size_t searched = nul == nullptr ? remaining : static_cast<size_t>(static_cast<const char*>(nul) - unread.at);
-    const char* const limit = unread.at + searched;
-    const char* const closing = searchClosingText<false>(unread.at, limit, tag);
-    if (closing == nullptr || closing < unread.at + tag.size() + 2) {
-        std::string detail = noClosingText(tag);
-        if (limit < unread.end) {
-            detail += " before the NUL byte at offset " + std::to_string(limit - unread.text);
-        }
-        return refusal(unread, ZELTReadError::noClosingText, detail);
-    }
-    return {};
-}
-
-ZELTReadError explainScan(const ZELTBuffer& in) {
-    const AtMarker at(in);
-    if (!at.opens) {
-        return explainOpening(at.unread, at.opening);
-    }
-    if (at.closing() == nullptr) {
-        return refusal(at.unread, ZELTReadError::noClosingText, noClosingText(at.opening.tag));
-    }
-    return {};
 }
 
 bool scanNeedsMore(const ZELTBuffer& in) {
