@@ -16,6 +16,9 @@ namespace {
 // Bytes read at a time: enough to make a read's cost small against the
 // scanning of what it brings, little enough to stay in the processor's cache.
 constexpr long window = 1L << 16;
+// More than a diagnostic shows of the text after an element that cannot be
+// read, so that the excerpt never ends early with the window.
+constexpr long excerptRoom = 256;
 
 bool isStandardInput(const char* path) { return std::strcmp(path, "-") == 0; }
 
@@ -35,7 +38,9 @@ bool Input::fill() {
     std::string error;
     try {
         // The reasons name the file: "data.txt: cannot read: Is a directory".
-        if (reader.fill(in, window, &error)) {
+        const bool filled = reader.fill(in, window, &error);
+        windowStart = reader.consumed();
+        if (filled) {
             return true;
         }
     } catch (const std::bad_alloc&) {
@@ -53,13 +58,16 @@ Status Input::refused() {
     if (in.getMarkerPos() == in.getBufferSize()) {
         return good;
     }
+    if (in.getBufferSize() - in.getMarkerPos() < excerptRoom && !reader.atEnd()) {
+        fill();
+    }
     ZELT::ZELTReadError error = ZELT::explainScan(in);
     // The window starts where an element ended, after a line feed, so only
     // the line and the offset move with it, not the column.
     error.line += lines.firstLine() - 1;
-    error.offset += reader.consumed();
+    error.offset += windowStart;
     reportReadError(path, error);
-    return badText;
+    return failed ? failure : badText;
 }
 
 } // namespace zelt_tool

@@ -35,7 +35,7 @@ public:
         ZELT::ZELTElement element;
         for (;;) {
             while (ZELT::scanElement(in, element)) {
-                element.offset += reader.consumed();
+                element.offset += windowStart;
                 if (!visit(static_cast<const ZELT::ZELTElement&>(element))) {
                     return good;
                 }
@@ -53,7 +53,7 @@ public:
     /// The line (from 1) where @p element, just handed to a visit, begins.
     /// Ask in the order of the elements.
     long lineOf(const ZELT::ZELTElement& element) {
-        return lines.lineAt(in.getBufferString(), element.offset - reader.consumed());
+        return lines.lineAt(in.getBufferString(), element.offset - windowStart);
     }
 
 private:
@@ -68,6 +68,7 @@ private:
     ZELT::ZELTFileReader reader;
     ZELT::ZELTBuffer in;
     LineCounter lines;
+    long windowStart = 0; // where the window's first byte stands in the text
     bool failed = false;
 };
 

@@ -21,19 +21,29 @@ constexpr char digitPairs[] = "0001020304050607080910111213141516171819202122232
                               "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
                               "8081828384858687888990919293949596979899";
 
-// Writes @p value in decimal so that it ends just before @p end, two digits
-// at a time; returns where it begins.
+// Writes @p value in decimal so that it ends just before @p end, four digits
+// at a time while more remain, then the last one to four; returns where it
+// begins. The digits come in pairs from the table.
 template <typename Unsigned>
 char* putDigitsBefore(char* end, Unsigned value) {
-    for (; value >= 100; value /= 100) {
+    const auto putPair = [&end](std::uint32_t pair) {
         end -= 2;
-        std::memcpy(end, digitPairs + 2 * (value % 100), 2);
+        std::memcpy(end, digitPairs + size_t{2} * pair, 2);
+    };
+    for (; value >= 10000; value /= 10000) {
+        const auto four = static_cast<std::uint32_t>(value % 10000);
+        putPair(four % 100);
+        putPair(four / 100);
     }
-    if (value >= 10) {
-        end -= 2;
-        std::memcpy(end, digitPairs + 2 * value, 2);
+    auto last = static_cast<std::uint32_t>(value);
+    if (last >= 100) {
+        putPair(last % 100);
+        last /= 100;
+    }
+    if (last >= 10) {
+        putPair(last);
     } else {
-        *--end = static_cast<char>('0' + value);
+        *--end = static_cast<char>('0' + last);
     }
     return end;
 }

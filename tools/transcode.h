@@ -96,6 +96,29 @@ unsigned plainMask(__m128i bytes) {
 }
 #endif
 
+#if defined(__SSE2__)
+/// copiedAtOnce for @p length bytes at @p at, from sizeof(Half) to twice as
+/// many: a Half at the start and one at the end, which overlap.
+template <typename Half, typename Format>
+bool copiedInHalves(Output& out, const char* at, size_t length) {
+    Half first;
+    Half last;
+    std::memcpy(&first, at, sizeof first);
+    std::memcpy(&last, at + length - sizeof last, sizeof last);
+    const __m128i both = _mm_set_epi64x(static_cast<long long>(last), static_cast<long long>(first));
+    constexpr unsigned halfLanes = (1U << sizeof(Half)) - 1;
+    constexpr unsigned lanes = halfLanes | halfLanes << 8;
+    if ((plainMask<Format>(both) & lanes) != lanes) {
+        return false;
+    }
+    char* const to = out.reserve(length);
+    std::memcpy(to + length - sizeof last, &last, sizeof last);
+    std::memcpy(to, &first, sizeof first);
+    out.commit(to + length);
+    return true;
+}
+#endif
+
 /// Copies @p text, when it is shorter than sixteen bytes and every byte of
 /// it stands for itself in @p Format, with a few loads and stores that
 /// overlap rather than byte by byte; false, writing nothing, otherwise.
@@ -112,32 +135,19 @@ bool copiedAtOnce(Output& out, std::string_view text) {
             return false;
         }
         char* const to = out.reserve(length);
-        std::memcpy(to, at, length);
+        if (length > 0) {
+            to[0] = at[0];
+            to[middle] = at[middle];
+            to[length - 1] = at[length - 1];
+        }
         out.commit(to + length);
         return true;
     }
 #if defined(__SSE2__)
     if (length < 16) {
         // Two loads of eight (or four) bytes, the second one ending where the text does.
-        const bool wide = length >= 8;
-        const size_t half = wide ? 8 : 4;
-        const auto load = [wide](const char* from) {
-            std::uint64_t bytes = 0;
-            std::memcpy(&bytes, from, wide ? 8 : 4);
-            return bytes;
-        };
-        const std::uint64_t first = load(at);
-        const std::uint64_t last = load(at + length - half);
-        const __m128i both = _mm_set_epi64x(static_cast<long long>(last), static_cast<long long>(first));
-        const unsigned lanes = wide ? 0xFFFFU : 0x0F0FU;
-        if ((plainMask<Format>(both) & lanes) != lanes) {
-            return false;
-        }
-        char* const to = out.reserve(length);
-        std::memcpy(to + length - half, &last, half);
-        std::memcpy(to, &first, half);
-        out.commit(to + length);
-        return true;
+        return length >= 8 ? copiedInHalves<std::uint64_t, Format>(out, at, length)
+                           : copiedInHalves<std::uint32_t, Format>(out, at, length);
     }
 #endif
     return false;
@@ -180,17 +190,10 @@ char* escapeAscii(char* to, unsigned char c) {
 /// How many bytes writeTranscoded takes at a time.
 constexpr size_t transcodeChunk = 4096;
 
-/// Writes @p text to @p out in an output format's escaped form. The format
-/// says which bytes stand for themselves (notPlain, alsoPlain: see
-/// standsForItself), names the escapes of the other ASCII bytes (named) and
-/// writes the rest of them (otherAscii), each well-formed
-/// multi-byte UTF-8 character (character) and each byte that belongs to none
-/// (invalid), none of them taking more than widest bytes per byte read.
+/// writeTranscoded for every text. Out of line, so that the short texts
+/// copied at once need few registers saved.
 template <typename Format>
-void writeTranscoded(Output& out, std::string_view text) {
-    if (copiedAtOnce<Format>(out, text)) {
-        return;
-    }
+[[gnu::noinline]] void writeEscaped(Output& out, std::string_view text) {
     // Small enough to leave the output buffer room, large enough to make
     // reserving cheap.
     constexpr size_t chunk = transcodeChunk;
@@ -253,6 +256,19 @@ void writeTranscoded(Output& out, std::string_view text) {
             }
         }
         out.commit(to);
+    }
+}
+
+/// Writes @p text to @p out in an output format's escaped form. The format
+/// says which bytes stand for themselves (notPlain, alsoPlain: see
+/// standsForItself), names the escapes of the other ASCII bytes (named) and
+/// writes the rest of them (otherAscii), each well-formed multi-byte UTF-8
+/// character (character) and each byte that belongs to none (invalid), none
+/// of them taking more than widest bytes per byte read.
+template <typename Format>
+void writeTranscoded(Output& out, std::string_view text) {
+    if (!copiedAtOnce<Format>(out, text)) {
+        writeEscaped<Format>(out, text);
     }
 }
 
