@@ -1,5 +1,7 @@
 #include "ZELTFxXMLImpl.h"
 
+#include "ZELTShortBytes.h"
+
 #include <algorithm>
 #include <cassert>
 #include <charconv>
@@ -21,76 +23,12 @@ constexpr size_t maximumNameSpecLength = 1023;
 // Longest decimal text of a 64-bit number: "-9223372036854775808".
 constexpr size_t maximumDigits = 20;
 
-// Copying and comparing tags of a few bytes is much of what an element costs,
-// and a call into the C library for each costs more than the bytes (a
-// quarter of a read, measured). Up to 16 bytes, two overlapping word moves
-// do it in place; longer runs go to memcpy and memcmp. Always inlined, so
-// that the constant parts of a text ("</", ">\n") fold into single moves.
-#define ZELT_ALWAYS_INLINE [[gnu::always_inline]] inline
-template <typename Word>
-ZELT_ALWAYS_INLINE Word loadWord(const char* at) {
-    Word word;
-    std::memcpy(&word, at, sizeof word);
-    return word;
-}
-
-template <typename Word>
-ZELT_ALWAYS_INLINE void storeWord(char* at, Word word) {
-    std::memcpy(at, &word, sizeof word);
-}
-
-template <typename Word>
-ZELT_ALWAYS_INLINE void copyTwoWords(char* to, const char* from, size_t length) {
-    const auto head = loadWord<Word>(from);
-    const auto tail = loadWord<Word>(from + length - sizeof(Word));
-    storeWord(to, head);
-    storeWord(to + length - sizeof(Word), tail);
-}
-
-template <typename Word>
-ZELT_ALWAYS_INLINE bool sameTwoWords(const char* a, const char* b, size_t length) {
-    return loadWord<Word>(a) == loadWord<Word>(b) &&
-           loadWord<Word>(a + length - sizeof(Word)) == loadWord<Word>(b + length - sizeof(Word));
-}
-
-ZELT_ALWAYS_INLINE void copyBytes(char* to, const char* from, size_t length) {
-    if (length > 16) {
-        std::memcpy(to, from, length);
-    } else if (length >= 8) {
-        copyTwoWords<uint64_t>(to, from, length);
-    } else if (length >= 4) {
-        copyTwoWords<uint32_t>(to, from, length);
-    } else {
-        for (size_t i = 0; i < length; ++i) {
-            to[i] = from[i];
-        }
-    }
-}
-
-ZELT_ALWAYS_INLINE bool sameBytes(const char* a, const char* b, size_t length) {
-    if (length > 16) {
-        return std::memcmp(a, b, length) == 0;
-    }
-    if (length >= 8) {
-        return sameTwoWords<uint64_t>(a, b, length);
-    }
-    if (length >= 4) {
-        return sameTwoWords<uint32_t>(a, b, length);
-    }
-    for (size_t i = 0; i < length; ++i) {
-        if (a[i] != b[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // One text the formatter composes in its conversion buffer: a whole element
 // (opening tag with its attributes, value, closing text), or an opening tag
 // or a closing text alone. Its size and its bytes both come from forEachPart,
 // so the room reserved for a text and what is written into it cannot
 // disagree.
-template <bool Opening, bool Closing>
+template <bool Opening, bool Closing, bool Attributes = true>
 struct Text {
     std::string_view tag;
     std::string_view name{};  // the Name attribute, written when not empty
@@ -102,7 +40,7 @@ struct Text {
         if constexpr (Opening) {
             put("<");
             put(tag);
-            if (!name.empty()) {
+            if (Attributes && !name.empty()) {
                 put(" Name=\"");
                 put(name);
                 put("\"");
@@ -133,7 +71,7 @@ struct Text {
     // Writes size() bytes at @p at and returns their end.
     char* compose(char* at) const {
         forEachPart([&at](std::string_view part) {
-            copyBytes(at, part.data(), part.size());
+            shortBytes::move(at, part.data(), part.size());
             at += part.size();
         });
         return at;
@@ -149,7 +87,7 @@ struct Text {
         }
         bool same = true;
         forEachPart([&at, &same](std::string_view part) {
-            same = same && sameBytes(at, part.data(), part.size());
+            same = same && shortBytes::same(at, part.data(), part.size());
             at += part.size();
         });
         return same;
@@ -157,6 +95,7 @@ struct Text {
 };
 
 using ElementText = Text<true, true>;
+using PlainElementText = Text<true, true, false>; // never with attributes: the scalar elements
 using OpeningTag = Text<true, false>;
 using ClosingText = Text<false, true>;
 
@@ -185,12 +124,29 @@ const char* findClosingText(const char* from, const char* end, std::string_view 
             }
             clean = candidateEnd;
         }
-        if (sameBytes(at, closing.data(), closing.size())) {
+        if (shortBytes::same(at, closing.data(), closing.size())) {
             return at;
         }
         at = std::strchr(at + 1, '<');
     }
     return at == nullptr ? nullptr : std::strstr(at, closing.data());
+}
+
+constexpr size_t notOpening = static_cast<size_t>(-1);
+
+// The length of @p tag when @p text opens with "<", the tag and ">"
+// (notOpening otherwise), measured while comparing: one pass, which stops at
+// the first difference and so at the text's NUL at the latest. Tells too
+// whether the tag holds a '<'.
+size_t openingTagLength(const char* text, const char* tag, bool& holdsLessThan) {
+    if (text[0] != '<') {
+        return notOpening;
+    }
+    size_t length = 0;
+    for (; tag[length] != '\0' && tag[length] == text[length + 1]; ++length) {
+        holdsLessThan = holdsLessThan || tag[length] == '<';
+    }
+    return tag[length] == '\0' && text[length + 1] == '>' ? length : notOpening;
 }
 
 // A buffer that is exactly a ZELTBuffer, not a derived class, cannot observe
@@ -199,7 +155,7 @@ const char* findClosingText(const char* from, const char* end, std::string_view 
 // buffer receives every call the interface promises, as virtual calls.
 bool isPlain(const ZELTBuffer& buffer) { return typeid(buffer) == typeid(ZELTBuffer); }
 
-bool appendText(ZELTBuffer& out, const char* text, long length) {
+ZELT_ALWAYS_INLINE bool appendText(ZELTBuffer& out, const char* text, long length) {
     return isPlain(out) ? out.ZELTBuffer::appendBufferString(text, length) : out.appendString(text);
 }
 
@@ -319,10 +275,11 @@ bool ZELTFxXMLImpl::serializeBuffer(const char*& data, const long& length, const
         ownBytes.assign(data, static_cast<size_t>(length));
         bytes = ownBytes.data();
     }
-    const bool valid = length >= 0 && (data != nullptr || length == 0) && splitNames(nameSpec);
-    const ClosingText closing{tagName};
+    std::string_view names[3]; // tag, Name, Idx
+    const bool valid = length >= 0 && (data != nullptr || length == 0) && splitNames(nameSpec, names);
+    const ClosingText closing{names[0]};
     // Room for the closing text too, so that nothing is appended unless the whole element can be.
-    const long opening = valid ? composeText(OpeningTag{tagName, attrName, attrIdx}, closing.size() + 1) : -1;
+    const long opening = valid ? composeText(OpeningTag{names[0], names[1], names[2]}, closing.size() + 1) : -1;
     if (opening < 0) {
         resetNames();
         return false;
@@ -335,14 +292,14 @@ bool ZELTFxXMLImpl::serializeBuffer(const char*& data, const long& length, const
     return appended;
 }
 
-template <typename Wide>
-bool ZELTFxXMLImpl::writeNumber(Wide value, const char* name, ZELTBuffer& out) {
+template <typename Number>
+bool ZELTFxXMLImpl::writeNumber(Number value, const char* name, ZELTBuffer& out) {
     if (name == nullptr) {
         return false;
     }
     char digits[maximumDigits];
     const char* const end = std::to_chars(digits, digits + maximumDigits, value).ptr;
-    const long length = composeText(ElementText{name, {}, {}, {digits, static_cast<size_t>(end - digits)}});
+    const long length = composeText(PlainElementText{name, {}, {}, {digits, static_cast<size_t>(end - digits)}});
     return length >= 0 && appendText(out, convBuffer, length);
 }
 
@@ -353,26 +310,28 @@ bool ZELTFxXMLImpl::readElement(const char* name, ZELTBuffer& in, ValueRule& rul
     if (name == nullptr || start == nullptr) {
         return false;
     }
-    // One pass over the tag measures it and finds whether it holds a '<'.
-    const char* const lessThan = strchrnul(name, '<');
-    const size_t tagLength = *lessThan == '\0' ? static_cast<size_t>(lessThan - name) : std::strlen(name);
+    if (convBuffer == nullptr) {
+        return false;
+    }
+    bool tagHoldsLessThan = false;
+    const size_t tagLength = openingTagLength(start, name, tagHoldsLessThan);
+    if (tagLength == notOpening) {
+        return false;
+    }
     const ClosingText closing{{name, tagLength}};
     const long closingLength = closing.size();
     // The closing text is composed there only when it must be searched for;
     // where it stands right after the value, it is compared in place.
-    if (!reserveConvBuffer(closingLength + 1)) {
+    if (closingLength >= convBufferSize && !reserveConvBuffer(closingLength + 1)) {
         return false;
     }
     const long marker = plain ? in.ZELTBuffer::getMarkerPos() : 0;
     const char* const end = plain ? start + (in.ZELTBuffer::getBufferSize() - marker) : nullptr;
-    if (!OpeningTag{{name, tagLength}}.standsAt(start, end)) {
-        return false;
-    }
     const char* const value = start + tagLength + 2;
     // The closing text can begin inside the opening tag only if the tag holds
     // a '<' or begins with '/'; otherwise it is first found from the value on,
     // and where the value's own text ends is the first place to look.
-    const bool plainTag = *lessThan == '\0' && name[0] != '/';
+    const bool plainTag = !tagHoldsLessThan && name[0] != '/';
     const char* found = rule.expectedClosing(value);
     if (!plainTag || found == nullptr || !closing.standsAt(found, end)) {
         composeText(closing); // fits: the room was made above
@@ -406,7 +365,7 @@ bool ZELTFxXMLImpl::readNumber(const char* name, ZELTBuffer& in, Value& value) {
 }
 
 bool ZELTFxXMLImpl::serializeBool(const bool& value, const char* name, ZELTBuffer& out) {
-    return writeNumber<long>(value ? 1 : 0, name, out);
+    return writeNumber(+value, name, out);
 }
 
 bool ZELTFxXMLImpl::deserializeBool(const char* name, ZELTBuffer& in, bool& value) {
@@ -414,7 +373,7 @@ bool ZELTFxXMLImpl::deserializeBool(const char* name, ZELTBuffer& in, bool& valu
 }
 
 bool ZELTFxXMLImpl::serializeChar(const char& value, const char* name, ZELTBuffer& out) {
-    return writeNumber<long>(value, name, out);
+    return writeNumber(+value, name, out);
 }
 
 bool ZELTFxXMLImpl::deserializeChar(const char* name, ZELTBuffer& in, char& value) {
@@ -422,7 +381,7 @@ bool ZELTFxXMLImpl::deserializeChar(const char* name, ZELTBuffer& in, char& valu
 }
 
 bool ZELTFxXMLImpl::serializeUChar(const unsigned char& value, const char* name, ZELTBuffer& out) {
-    return writeNumber<long>(value, name, out);
+    return writeNumber(+value, name, out);
 }
 
 bool ZELTFxXMLImpl::deserializeUChar(const char* name, ZELTBuffer& in, unsigned char& value) {
@@ -430,7 +389,7 @@ bool ZELTFxXMLImpl::deserializeUChar(const char* name, ZELTBuffer& in, unsigned 
 }
 
 bool ZELTFxXMLImpl::serializeInt8_t(const signed char& value, const char* name, ZELTBuffer& out) {
-    return writeNumber<long>(value, name, out);
+    return writeNumber(+value, name, out);
 }
 
 bool ZELTFxXMLImpl::deserializeInt8_t(const char* name, ZELTBuffer& in, signed char& value) {
@@ -438,7 +397,7 @@ bool ZELTFxXMLImpl::deserializeInt8_t(const char* name, ZELTBuffer& in, signed c
 }
 
 bool ZELTFxXMLImpl::serializeUInt8_t(const unsigned char& value, const char* name, ZELTBuffer& out) {
-    return writeNumber<unsigned long>(value, name, out);
+    return writeNumber(+value, name, out);
 }
 
 bool ZELTFxXMLImpl::deserializeUInt8_t(const char* name, ZELTBuffer& in, unsigned char& value) {
@@ -446,7 +405,7 @@ bool ZELTFxXMLImpl::deserializeUInt8_t(const char* name, ZELTBuffer& in, unsigne
 }
 
 bool ZELTFxXMLImpl::serializeInt16_t(const short& value, const char* name, ZELTBuffer& out) {
-    return writeNumber<long>(value, name, out);
+    return writeNumber(+value, name, out);
 }
 
 bool ZELTFxXMLImpl::deserializeInt16_t(const char* name, ZELTBuffer& in, short& value) {
@@ -454,7 +413,7 @@ bool ZELTFxXMLImpl::deserializeInt16_t(const char* name, ZELTBuffer& in, short& 
 }
 
 bool ZELTFxXMLImpl::serializeUInt16_t(const unsigned short& value, const char* name, ZELTBuffer& out) {
-    return writeNumber<unsigned long>(value, name, out);
+    return writeNumber(+value, name, out);
 }
 
 bool ZELTFxXMLImpl::deserializeUInt16_t(const char* name, ZELTBuffer& in, unsigned short& value) {
@@ -462,7 +421,7 @@ bool ZELTFxXMLImpl::deserializeUInt16_t(const char* name, ZELTBuffer& in, unsign
 }
 
 bool ZELTFxXMLImpl::serializeInt32_t(const int& value, const char* name, ZELTBuffer& out) {
-    return writeNumber<long>(value, name, out);
+    return writeNumber(+value, name, out);
 }
 
 bool ZELTFxXMLImpl::deserializeInt32_t(const char* name, ZELTBuffer& in, int& value) {
@@ -470,7 +429,7 @@ bool ZELTFxXMLImpl::deserializeInt32_t(const char* name, ZELTBuffer& in, int& va
 }
 
 bool ZELTFxXMLImpl::serializeUInt32_t(const unsigned int& value, const char* name, ZELTBuffer& out) {
-    return writeNumber<unsigned long>(value, name, out);
+    return writeNumber(+value, name, out);
 }
 
 bool ZELTFxXMLImpl::deserializeUInt32_t(const char* name, ZELTBuffer& in, unsigned int& value) {
@@ -478,7 +437,7 @@ bool ZELTFxXMLImpl::deserializeUInt32_t(const char* name, ZELTBuffer& in, unsign
 }
 
 bool ZELTFxXMLImpl::serializeInt64_t(const long& value, const char* name, ZELTBuffer& out) {
-    return writeNumber<long>(value, name, out);
+    return writeNumber(+value, name, out);
 }
 
 bool ZELTFxXMLImpl::deserializeInt64_t(const char* name, ZELTBuffer& in, long& value) {
@@ -486,7 +445,7 @@ bool ZELTFxXMLImpl::deserializeInt64_t(const char* name, ZELTBuffer& in, long& v
 }
 
 bool ZELTFxXMLImpl::serializeUInt64_t(const unsigned long& value, const char* name, ZELTBuffer& out) {
-    return writeNumber<unsigned long>(value, name, out);
+    return writeNumber(+value, name, out);
 }
 
 bool ZELTFxXMLImpl::deserializeUInt64_t(const char* name, ZELTBuffer& in, unsigned long& value) {
@@ -494,14 +453,15 @@ bool ZELTFxXMLImpl::deserializeUInt64_t(const char* name, ZELTBuffer& in, unsign
 }
 
 bool ZELTFxXMLImpl::serializeString(const char* value, const char* nameSpec, ZELTBuffer& out) {
-    const bool valid = value != nullptr && splitNames(nameSpec);
+    std::string_view names[3]; // tag, Name, Idx
+    const bool valid = value != nullptr && splitNames(nameSpec, names);
     const size_t valueLength = valid ? std::strlen(value) : 0;
     // Grows to the value's length plus a quarter, the size callers rely on.
     // With the name limits and the 64 KiB minimum that always holds the whole
     // element; the element's own length is the floor all the same.
     const auto grownSize = static_cast<long>(valueLength + valueLength / 4);
     const long length =
-        valid ? composeText(ElementText{tagName, attrName, attrIdx, {value, valueLength}}, grownSize) : -1;
+        valid ? composeText(ElementText{names[0], names[1], names[2], {value, valueLength}}, grownSize) : -1;
     resetNames();
     return length >= 0 && appendText(out, convBuffer, length);
 }
@@ -518,7 +478,10 @@ ZELTFxXMLImpl::~ZELTFxXMLImpl() {
     flags = 0;
 }
 
-void ZELTFxXMLImpl::checkAndGetAttrIdxDetails(const char* nameSpec) { splitNames(nameSpec); }
+void ZELTFxXMLImpl::checkAndGetAttrIdxDetails(const char* nameSpec) {
+    std::string_view parts[3];
+    splitNames(nameSpec, parts);
+}
 
 void ZELTFxXMLImpl::resetNames() {
     tagName[0] = '\0';
@@ -526,34 +489,40 @@ void ZELTFxXMLImpl::resetNames() {
     attrIdx[0] = '\0';
 }
 
-bool ZELTFxXMLImpl::splitNames(const char* nameSpec) {
+bool ZELTFxXMLImpl::splitNames(const char* nameSpec, std::string_view (&parts)[3]) {
     resetNames();
+    char* const fields[] = {tagName, attrName, attrIdx};
+    const size_t capacities[] = {sizeof tagName, sizeof attrName, sizeof attrIdx};
+    for (size_t part = 0; part < 3; ++part) {
+        parts[part] = {fields[part], 0};
+    }
     if (nameSpec == nullptr) {
         return false;
     }
-    char* const fields[] = {tagName, attrName, attrIdx};
-    const size_t capacities[] = {sizeof tagName, sizeof attrName, sizeof attrIdx};
-    // As strtok with "|" would split, in one pass with a local position: runs
-    // of separators count as one, parts after the third are only measured.
-    size_t part = 0;
-    size_t used = 0;
-    for (size_t at = 0; nameSpec[at] != '\0'; ++at) {
-        if (at == maximumNameSpecLength || (part < 3 && used + 1 == capacities[part] && nameSpec[at] != '|')) {
+    // As strtok with "|" would split, with a local position: runs of
+    // separators count as one, parts after the third are only measured.
+    const char* at = nameSpec;
+    for (size_t part = 0; part < 3; ++part) {
+        while (*at == '|') {
+            ++at;
+        }
+        if (*at == '\0') {
+            break;
+        }
+        const char* const end = strchrnul(at, '|');
+        const auto length = static_cast<size_t>(end - at);
+        if (length >= capacities[part] || static_cast<size_t>(end - nameSpec) > maximumNameSpecLength) {
             resetNames();
             return false;
         }
-        if (part == 3) {
-            continue;
-        }
-        if (nameSpec[at] != '|') {
-            fields[part][used++] = nameSpec[at];
-        } else if (used > 0) {
-            fields[part++][used] = '\0';
-            used = 0;
-        }
+        std::memcpy(fields[part], at, length);
+        fields[part][length] = '\0';
+        parts[part] = {fields[part], length};
+        at = end;
     }
-    if (part < 3) {
-        fields[part][used] = '\0';
+    if (*at != '\0' && static_cast<size_t>(at - nameSpec) + std::strlen(at) > maximumNameSpecLength) {
+        resetNames();
+        return false;
     }
     return true;
 }
@@ -561,7 +530,9 @@ bool ZELTFxXMLImpl::splitNames(const char* nameSpec) {
 template <typename Text>
 long ZELTFxXMLImpl::composeText(const Text& text, long room) {
     const long size = text.size();
-    if (!reserveConvBuffer(std::max(size + 1, room))) {
+    const long needed = std::max(size + 1, room);
+    // Checked here first: growing is rare, and a call for every element is not.
+    if ((convBuffer == nullptr || needed > convBufferSize) && !reserveConvBuffer(needed)) {
         return -1;
     }
     char* const end = text.compose(convBuffer);

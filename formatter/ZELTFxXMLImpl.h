@@ -1,6 +1,8 @@
 #ifndef ZELT_FX_XML_IMPL_H
 #define ZELT_FX_XML_IMPL_H
 
+#include <string_view>
+
 #include "ZELTFx.h"
 
 namespace ZELT {
@@ -63,8 +65,9 @@ public:
     void resetNames();
 
 private:
-    // Splits like checkAndGetAttrIdxDetails; false when the compound name does not fit.
-    bool splitNames(const char* nameSpec);
+    // Splits like checkAndGetAttrIdxDetails and views the three fields in
+    // @p parts; false when the compound name does not fit.
+    bool splitNames(const char* nameSpec, std::string_view (&parts)[3]);
     // Makes the conversion buffer hold at least @p size bytes; false when there
     // is none or a larger one cannot be had (the old one then stays).
     bool reserveConvBuffer(long size);
@@ -73,8 +76,10 @@ private:
     // or -1 when the conversion buffer cannot hold it.
     template <typename Text>
     long composeText(const Text& text, long room = 0);
-    template <typename Wide>
-    bool writeNumber(Wide value, const char* name, ZELTBuffer& out);
+    // @p value is the writer's value promoted (+value): int, unsigned, long or
+    // unsigned long, so that every type's digits come from to_chars at its width.
+    template <typename Number>
+    bool writeNumber(Number value, const char* name, ZELTBuffer& out);
     template <typename Wide, typename Value>
     bool readNumber(const char* name, ZELTBuffer& in, Value& value);
     // Finds the element <name>...</name> and line feed at the marker, hands the

@@ -144,6 +144,26 @@ TEST(Capacity, GrowthIsAdditiveSoEqualAppendsOftenGrow) {
     EXPECT_TRUE(tailIsZero(buffer));
 }
 
+// Areas of 4 MiB and more are handled apart (they ask for huge pages): one
+// byte below, at and above, set and appended, the content and the zero tail
+// must come out as for any other size.
+TEST(Capacity, AreasAroundFourMebibytes) {
+    constexpr long edge = 4L << 20;
+    for (const long length : {edge - 1, edge, edge + 1}) {
+        std::string bytes(static_cast<size_t>(length), 'x');
+        bytes.back() = 'y';
+        ZELTBufferIn set;
+        set.setBufferString(bytes.data(), length);
+        ZELTBufferIn appended;
+        appended.setBufReserveSize(length); // the request itself is the area's size
+        appended.appendBufferString(bytes.data(), length);
+        for (const ZELTBufferIn* buffer : {&set, &appended}) {
+            EXPECT_EQ(contentOf(*buffer), bytes) << length;
+            EXPECT_TRUE(tailIsZero(*buffer)) << length;
+        }
+    }
+}
+
 TEST(Capacity, ReserveKeepsContentAndMarker) {
     ZELTBufferIn buffer;
     buffer.setString(ten.c_str());

@@ -221,6 +221,31 @@ TEST(Reading, TagsAreTakenVerbatimAndMayBeLong) {
     EXPECT_EQ(third, 7);
 }
 
+// Tags and elements of every length up to past 32 bytes, so that every way a
+// few bytes are copied and compared (1, 2, 4, 8, 16, 32 bytes and their
+// overlapping pairs) is taken, writing and reading.
+TEST(Reading, TagsOfEveryShortLengthReadBack) {
+    auto fx = makeFormatter();
+    ZELTBuffer out;
+    for (size_t length = 0; length <= 40; ++length) {
+        const std::string tag(length, static_cast<char>('a' + length % 26));
+        fx->serializeInt64_t(LONG_MIN + static_cast<long>(length), tag.c_str(), out);
+        fx->serializeString(std::string(length, 'v').c_str(), tag.c_str(), out);
+    }
+    ZELTBuffer in;
+    load(in, zelt_test::contentOf(out));
+    for (size_t length = 0; length <= 40; ++length) {
+        const std::string tag(length, static_cast<char>('a' + length % 26));
+        long number = 0;
+        std::string text;
+        ASSERT_TRUE(fx->deserializeInt64_t(tag.c_str(), in, number)) << length;
+        ASSERT_TRUE(fx->deserializeString(tag.c_str(), in, text)) << length;
+        EXPECT_EQ(number, LONG_MIN + static_cast<long>(length));
+        EXPECT_EQ(text, std::string(length, 'v'));
+    }
+    EXPECT_EQ(in.getMarkerPos(), in.getBufferSize());
+}
+
 TEST(Reading, StepsGoThroughTheHandleInOrder) {
     auto fx = makeFormatter();
     zelt_test::RecordingBuffer in;
