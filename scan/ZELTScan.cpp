@@ -14,7 +14,7 @@ namespace {
 
 // Moves the marker past the element whose value ends at @p valueEnd and fills
 // @p element; false, changing nothing, when the buffer refuses the marker.
-ZELT_INLINE bool take(ZELTBuffer& in, const AtMarker& at, const char* valueEnd, ZELTElement& element) {
+ZELT_ALWAYS_INLINE bool take(ZELTBuffer& in, const AtMarker& at, const char* valueEnd, ZELTElement& element) {
     const Unread& unread = at.unread;
     const OpeningTag& opening = at.opening;
     const long next = valueEnd + opening.tag.size() + closingExtra - unread.text;
@@ -37,21 +37,21 @@ class Ahead {
 public:
     static constexpr long span = 32;
 
-    ZELT_INLINE explicit Ahead(const char* at)
+    ZELT_ALWAYS_INLINE explicit Ahead(const char* at)
         : low(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at))),
           high(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + span / 2))) {}
 
     // Bit i set for each byte i that is @p c.
-    ZELT_INLINE std::uint64_t find(char c) const {
+    ZELT_ALWAYS_INLINE std::uint64_t find(char c) const {
         return mask(low, c) | mask(high, c) << (span / 2);
     }
     // The same for the first half only, where short tags end.
-    ZELT_INLINE std::uint64_t findNear(char c) const { return mask(low, c); }
+    ZELT_ALWAYS_INLINE std::uint64_t findNear(char c) const { return mask(low, c); }
 
     // The first '<' in [from, end) sixteen bytes at a time, inline rather
     // than by memchr, a call that would cost the quick way its registers;
     // null when none is found before fewer than sixteen bytes are left.
-    ZELT_INLINE static const char* findLessThan(const char* from, const char* end) {
+    ZELT_ALWAYS_INLINE static const char* findLessThan(const char* from, const char* end) {
         for (; end - from >= span / 2; from += span / 2) {
             if (const std::uint64_t found = mask(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)), '<')) {
                 return from + __builtin_ctzll(found);
@@ -61,7 +61,7 @@ public:
     }
 
 private:
-    ZELT_INLINE static std::uint64_t mask(__m128i bytes, char c) {
+    ZELT_ALWAYS_INLINE static std::uint64_t mask(__m128i bytes, char c) {
         return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
     }
 
@@ -69,7 +69,7 @@ private:
 };
 
 // The first byte flagged in @p found at or after @p from, as an index.
-ZELT_INLINE long firstFrom(std::uint64_t found, long from) {
+ZELT_ALWAYS_INLINE long firstFrom(std::uint64_t found, long from) {
     const std::uint64_t after = found & (~std::uint64_t{0} << from);
     return after != 0 ? __builtin_ctzll(after) : Ahead::span;
 }
@@ -81,7 +81,7 @@ ZELT_INLINE long firstFrom(std::uint64_t found, long from) {
 // begins the closing text. Returns false, changing nothing, in every other
 // case, which the general way then decides; so it reads exactly what that
 // way reads, only faster.
-ZELT_INLINE bool scanQuickly(ZELTBuffer& in, ZELTElement& element) {
+ZELT_ALWAYS_INLINE bool scanQuickly(ZELTBuffer& in, ZELTElement& element) {
 #if defined(__SSE2__)
     const char* const text = isPlain(in) ? in.ZELTBuffer::getBufferString() : nullptr;
     if (text == nullptr) {
@@ -107,7 +107,7 @@ ZELT_INLINE bool scanQuickly(ZELTBuffer& in, ZELTElement& element) {
         const long nameStart = tagEnd + static_cast<long>(start.size());
         const long quote = firstFrom(ahead.find('"'), nameStart);
         // The Name form only, with both quotes and the '>' within the bytes searched.
-        if (quote >= Ahead::span - 1 || !sameBytes(at + tagEnd, start.data(), start.size()) || at[quote + 1] != '>') {
+        if (quote >= Ahead::span - 1 || !shortBytes::same(at + tagEnd, start.data(), start.size()) || at[quote + 1] != '>') {
             return false;
         }
         name = between(at + nameStart, at + quote);

@@ -14,10 +14,7 @@
 #include <typeinfo>
 
 #include "ZELTScan.h"
-
-// The scanner's steps are small and run once per element: inlined, they
-// cost no calls and their results stay in registers.
-#define ZELT_INLINE [[gnu::always_inline]] inline
+#include "ZELTShortBytes.h"
 
 namespace ZELT {
 namespace scanning {
@@ -41,7 +38,7 @@ struct Unread {
     bool plain = false;
 };
 
-ZELT_INLINE Unread unreadOf(const ZELTBuffer& in) {
+ZELT_ALWAYS_INLINE Unread unreadOf(const ZELTBuffer& in) {
     Unread unread;
     unread.plain = isPlain(in);
     unread.text = unread.plain ? in.ZELTBuffer::getBufferString() : in.getBufferString();
@@ -60,8 +57,10 @@ ZELT_INLINE Unread unreadOf(const ZELTBuffer& in) {
 inline std::string_view between(const char* begin, const char* end) { return {begin, static_cast<size_t>(end - begin)}; }
 
 // --- A word at a time ---
-// Elements are short, so searches and comparisons of a few bytes run inline on
-// 64-bit words rather than in the C library, which pays off only for longer ones.
+// Elements are short, so searches of a few bytes run inline on 64-bit words
+// rather than in the C library, which pays off only for longer ones; the
+// scanner's steps are always inlined, so that they cost no calls and their
+// results stay in registers.
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the first byte of a loaded word must be its lowest");
 
@@ -70,29 +69,22 @@ constexpr long wordSize = sizeof(Word);
 constexpr Word lowBits = 0x0101010101010101U;
 constexpr Word highBits = 0x8080808080808080U;
 
-template <typename T>
-ZELT_INLINE T load(const char* at) {
-    T value;
-    std::memcpy(&value, at, sizeof value);
-    return value;
-}
-
 constexpr Word repeated(char c) { return lowBits * static_cast<unsigned char>(c); }
 
 // The high bit of each byte of @p word that equals @p c: exact up to the
 // first such byte (a borrow may flag bytes after it), which is all the
 // searches use.
-ZELT_INLINE constexpr Word bytesEqual(Word word, char c) {
+ZELT_ALWAYS_INLINE constexpr Word bytesEqual(Word word, char c) {
     const Word x = word ^ repeated(c);
     return (x - lowBits) & ~x & highBits;
 }
 
-ZELT_INLINE long firstFlagged(Word flags) { return __builtin_ctzll(flags) / 8; }
+ZELT_ALWAYS_INLINE long firstFlagged(Word flags) { return __builtin_ctzll(flags) / 8; }
 
 // The first byte in [p, end) that is @p c or @p d, or end.
-ZELT_INLINE const char* findEither(const char* p, const char* end, char c, char d) {
+ZELT_ALWAYS_INLINE const char* findEither(const char* p, const char* end, char c, char d) {
     for (; end - p >= wordSize; p += wordSize) {
-        const Word word = load<Word>(p);
+        const Word word = shortBytes::load<Word>(p);
         if (const Word flags = bytesEqual(word, c) | bytesEqual(word, d)) {
             return p + firstFlagged(flags);
         }
@@ -105,33 +97,14 @@ ZELT_INLINE const char* findEither(const char* p, const char* end, char c, char 
 
 // The first @p c in [p, end), or end: the first words inline, the rest, when
 // the distance is long, by memchr.
-ZELT_INLINE const char* findByte(const char* p, const char* end, char c) {
+ZELT_ALWAYS_INLINE const char* findByte(const char* p, const char* end, char c) {
     for (const char* const inlineEnd = p + 2 * wordSize; p < inlineEnd && end - p >= wordSize; p += wordSize) {
-        if (const Word flags = bytesEqual(load<Word>(p), c)) {
+        if (const Word flags = bytesEqual(shortBytes::load<Word>(p), c)) {
             return p + firstFlagged(flags);
         }
     }
     const void* const found = std::memchr(p, c, static_cast<size_t>(end - p));
     return found != nullptr ? static_cast<const char*>(found) : end;
-}
-
-// Whether the @p length bytes at @p a and @p b are the same. The last bytes
-// are compared as two overlapping loads of 4 or 2.
-ZELT_INLINE bool sameBytes(const char* a, const char* b, size_t length) {
-    for (; length >= sizeof(Word); length -= sizeof(Word), a += sizeof(Word), b += sizeof(Word)) {
-        if (load<Word>(a) != load<Word>(b)) {
-            return false;
-        }
-    }
-    if (length >= 4) {
-        return load<std::uint32_t>(a) == load<std::uint32_t>(b) &&
-               load<std::uint32_t>(a + length - 4) == load<std::uint32_t>(b + length - 4);
-    }
-    if (length >= 2) {
-        return load<std::uint16_t>(a) == load<std::uint16_t>(b) &&
-               load<std::uint16_t>(a + length - 2) == load<std::uint16_t>(b + length - 2);
-    }
-    return length == 0 || *a == *b;
 }
 
 // --- The opening tag ---
@@ -153,7 +126,7 @@ struct OpeningTag {
 // The attributes the writers put after the tag, in their order.
 constexpr std::string_view attributeStarts[] = {" Name=\"", " Idx=\""};
 
-ZELT_INLINE bool refuse(OpeningTag& opening, Opening state, const char* stop, bool cut) {
+ZELT_ALWAYS_INLINE bool refuse(OpeningTag& opening, Opening state, const char* stop, bool cut) {
     opening.state = state;
     opening.stop = stop;
     opening.cut = cut;
@@ -176,9 +149,9 @@ inline bool parseAttributes(const char* p, const char* end, OpeningTag& opening)
         }
         const std::string_view start = attributeStarts[attribute];
         const auto remaining = static_cast<size_t>(end - p);
-        if (remaining < start.size() || !sameBytes(p, start.data(), start.size())) {
+        if (remaining < start.size() || !shortBytes::same(p, start.data(), start.size())) {
             // Cut when what there is begins the attribute.
-            return refuse(opening, wrong, p, remaining < start.size() && sameBytes(p, start.data(), remaining));
+            return refuse(opening, wrong, p, remaining < start.size() && shortBytes::same(p, start.data(), remaining));
         }
         const char* const value = p + start.size();
         p = findByte(value, end, '"');
@@ -192,7 +165,7 @@ inline bool parseAttributes(const char* p, const char* end, OpeningTag& opening)
 
 // Reads the opening tag at @p at into @p opening: true when it is one of the
 // three written forms, otherwise false with the state saying how it fails.
-ZELT_INLINE bool parseOpening(const char* at, const char* end, OpeningTag& opening) {
+ZELT_ALWAYS_INLINE bool parseOpening(const char* at, const char* end, OpeningTag& opening) {
     if (at == end || *at != '<') {
         return refuse(opening, at == end ? Opening::endOfText : Opening::notAnElement, at, at == end);
     }
@@ -212,20 +185,20 @@ constexpr size_t closingExtra = 4; // "</", ">" and the line feed around the tag
 // Whether "</tag>\n" stands at @p at, within [at, end). @p tagInText: the
 // tag stands in the same text before @p at (not so a caller's tag).
 template <bool tagInText = true>
-ZELT_INLINE bool isClosingText(const char* at, const char* end, std::string_view tag) {
+ZELT_ALWAYS_INLINE bool isClosingText(const char* at, const char* end, std::string_view tag) {
     const size_t tagLength = tag.size();
     // Tags of up to six bytes, most of them, are compared with "</" as one
     // word and the ">\n" after them as another. A word read at a tag in the
     // text stays within the content, which goes on at least to @p at + 10.
     constexpr size_t shortTag = wordSize - 2;
     if (tagInText && tagLength <= shortTag && end - at >= wordSize + 2) {
-        const Word expected = Word{'<'} | Word{'/'} << 8 | load<Word>(tag.data()) << 16;
+        const Word expected = Word{'<'} | Word{'/'} << 8 | shortBytes::load<Word>(tag.data()) << 16;
         const Word compared = ~Word{0} >> (64 - 8 * (tagLength + 2));
-        return ((load<Word>(at) ^ expected) & compared) == 0 &&
-               load<std::uint16_t>(at + tagLength + 2) == (std::uint16_t{'\n'} << 8 | '>');
+        return ((shortBytes::load<Word>(at) ^ expected) & compared) == 0 &&
+               shortBytes::load<std::uint16_t>(at + tagLength + 2) == (std::uint16_t{'\n'} << 8 | '>');
     }
     return static_cast<size_t>(end - at) >= tagLength + closingExtra && at[0] == '<' && at[1] == '/' &&
-           at[tagLength + 2] == '>' && at[tagLength + 3] == '\n' && sameBytes(at + 2, tag.data(), tagLength);
+           at[tagLength + 2] == '>' && at[tagLength + 3] == '\n' && shortBytes::same(at + 2, tag.data(), tagLength);
 }
 
 // The first "</tag>\n" in [from, end), or null.
@@ -252,7 +225,7 @@ const char* searchClosingText(const char* from, const char* end, std::string_vie
 
 // The first "</tag>\n" in [from, end), or null. A value seldom holds "<", so
 // the first "<" is nearly always the closing text's.
-ZELT_INLINE const char* findClosingText(const char* from, const char* end, std::string_view tag) {
+ZELT_ALWAYS_INLINE const char* findClosingText(const char* from, const char* end, std::string_view tag) {
     const char* const first = findByte(from, end, '<');
     if (isClosingText(first, end, tag)) {
         return first;
@@ -263,11 +236,11 @@ ZELT_INLINE const char* findClosingText(const char* from, const char* end, std::
 // What scanElement reads at a buffer's marker: the unread text, its opening
 // tag and, when it opens, where its closing text stands.
 struct AtMarker {
-    ZELT_INLINE explicit AtMarker(const ZELTBuffer& in)
+    ZELT_ALWAYS_INLINE explicit AtMarker(const ZELTBuffer& in)
         : unread(unreadOf(in)), opens(parseOpening(unread.at, unread.end, opening)) {}
 
     // The closing text of an element that opens, or null.
-    ZELT_INLINE const char* closing() const { return findClosingText(opening.stop, unread.end, opening.tag); }
+    ZELT_ALWAYS_INLINE const char* closing() const { return findClosingText(opening.stop, unread.end, opening.tag); }
 
     const Unread unread;
     OpeningTag opening;
