@@ -121,7 +121,8 @@ public:
     /// at the end of the file (atEnd() is then true) or on failure (not open,
     /// a read error such as a directory's), with a reason such as
     /// "data.txt: cannot read: Is a directory" in @p error when given. The
-    /// unread text stays as it was either way.
+    /// unread text stays as it was either way; bytes a derived buffer refuses
+    /// to take are lost.
     bool fill(ZELTBuffer& in, long window, std::string* error = nullptr);
     /// Whether a read has found the end of the file.
     bool atEnd() const;

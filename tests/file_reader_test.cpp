@@ -187,10 +187,14 @@ TEST(FileReader, ReadsADescriptorAndLeavesItOpen) {
     ::close(ends[0]);
 }
 
-// A buffer that refuses what it is given.
+// A buffer that refuses to take more text, or to drop what was read.
 class RefusingBuffer : public ZELTBuffer {
 public:
-    bool appendBufferString(const char* /*source*/, long /*length*/) override { return false; }
+    bool refuseAppends = true;
+    bool appendBufferString(const char* source, long length) override {
+        return !refuseAppends && ZELTBuffer::appendBufferString(source, length);
+    }
+    bool setBufferString(const char* /*source*/, long /*length*/) override { return false; }
 };
 
 TEST(FileReader, FailuresGiveAReason) {
@@ -228,6 +232,15 @@ TEST(FileReader, FailuresGiveAReason) {
     std::string error;
     EXPECT_FALSE(reader.fill(refusing, window, &error));
     EXPECT_EQ(error, folder.path("data") + ": the buffer refused the text");
+    // Refused, the bytes read are lost: the reader starts again.
+    ZELTFileReader again(folder.path("data").c_str());
+    refusing.refuseAppends = false;
+    ASSERT_TRUE(again.fill(refusing, 2));
+    ASSERT_TRUE(refusing.setMarkerPos(1));
+    error.clear();
+    EXPECT_FALSE(again.fill(refusing, window, &error));
+    EXPECT_EQ(error, folder.path("data") + ": the buffer refused the text");
+    EXPECT_EQ(again.consumed(), 0);
 }
 
 } // namespace

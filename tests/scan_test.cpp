@@ -164,7 +164,7 @@ TEST(ScanForms, ValuesAndAttributesHoldingMarkupReadTheSameByEveryWay) {
         }
     }
     const std::string refused[] = {"<t Name=\"x\"y>1</t>\n", "<t Nam=\"x\">1</t>\n", "<t Name=\"x\" Id=\"1\">1</t>\n",
-                                   "<t>1</t>\r\n", "<t>1</u>\n", "<" + std::string(20, 't') + "x"};
+                                   "<t>1</t>\r\n", "<t>1</u>\n", "<" + std::string(20, 't') + "x", "x<t>1</t>\n"};
     for (const std::string& text : refused) {
         expectBothWays(text + padding, 0, nullptr);
     }
