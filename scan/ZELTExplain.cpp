@@ -1,5 +1,9 @@
 #include "ZELTScan.h"
 
+#include <algorithm>
+#include <cstring>
+#include <string>
+
 #include "ZELTScanText.h"
 
 namespace ZELT {
@@ -145,7 +149,7 @@ ZELTReadError explainRead(const char* name, const ZELTBuffer& in) {
     const void* const nul = std::memchr(unread.at, '\0', remaining);
     const size_t searched = nul == nullptr ? remaining : static_cast<size_t>(static_cast<const char*>(nul) - unread.at);
     const char* const limit = unread.at + searched;
-    const char* const closing = searchClosingText<false>(unread.at, limit, tag);
+    const char* const closing = searchCallersClosingText(unread.at, limit, tag);
     if (closing == nullptr || closing < unread.at + tag.size() + 2) {
         std::string detail = noClosingText(tag);
         if (limit < unread.end) {

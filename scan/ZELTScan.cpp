@@ -1,10 +1,26 @@
 #include "ZELTScan.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <typeinfo>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 #include "ZELTScanText.h"
+#include "ZELTShortBytes.h"
+
+// The scanner's steps are small and run once per element. Optimised, they
+// are always inlined, so that they cost no calls and their results stay in
+// registers; unoptimised (debugging, coverage), each is kept once.
+#if defined(__OPTIMIZE__)
+#define ZELT_SCAN_INLINE [[gnu::always_inline]] inline
+#else
+#define ZELT_SCAN_INLINE inline
+#endif
 
 namespace ZELT {
 
@@ -12,9 +28,217 @@ using namespace scanning;
 
 namespace {
 
+// Exactly a ZELTBuffer: its own operations are called directly, which nothing
+// can observe and which saves the virtual calls; a derived buffer gets its
+// overrides. Its type_info is the library's own, so comparing addresses is
+// enough, and needs no call that would cost the quick way its registers;
+// were it ever another copy, the buffer would only take the general way.
+ZELT_SCAN_INLINE bool isPlain(const ZELTBuffer& in) { return &typeid(in) == &typeid(ZELTBuffer); }
+
+ZELT_SCAN_INLINE Unread readUnread(const ZELTBuffer& in) {
+    Unread unread;
+    unread.plain = isPlain(in);
+    unread.text = unread.plain ? in.ZELTBuffer::getBufferString() : in.getBufferString();
+    const long size = unread.plain ? in.ZELTBuffer::getBufferSize() : in.getBufferSize();
+    const long marker = unread.plain ? in.ZELTBuffer::getMarkerPos() : in.getMarkerPos();
+    if (unread.text == nullptr || size < 0) {
+        unread.text = nullptr;
+        return unread;
+    }
+    unread.offset = std::clamp(marker, 0L, size);
+    unread.end = unread.text + size;
+    unread.at = marker == unread.offset ? unread.text + marker : unread.end;
+    return unread;
+}
+
+// --- A word at a time ---
+// Elements are short, so searches of a few bytes run inline on 64-bit words
+// rather than in the C library, which pays off only for longer ones; the
+// scanner's steps are always inlined, so that they cost no calls and their
+// results stay in registers.
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the first byte of a loaded word must be its lowest");
+
+using Word = std::uint64_t;
+constexpr long wordSize = sizeof(Word);
+constexpr Word lowBits = 0x0101010101010101U;
+constexpr Word highBits = 0x8080808080808080U;
+
+constexpr Word repeated(char c) { return lowBits * static_cast<unsigned char>(c); }
+
+// The high bit of each byte of @p word that equals @p c: exact up to the
+// first such byte (a borrow may flag bytes after it), which is all the
+// searches use.
+ZELT_SCAN_INLINE constexpr Word bytesEqual(Word word, char c) {
+    const Word x = word ^ repeated(c);
+    return (x - lowBits) & ~x & highBits;
+}
+
+ZELT_SCAN_INLINE long firstFlagged(Word flags) { return __builtin_ctzll(flags) / 8; }
+
+// The first byte in [p, end) that is @p c or @p d, or end.
+ZELT_SCAN_INLINE const char* findEither(const char* p, const char* end, char c, char d) {
+    for (; end - p >= wordSize; p += wordSize) {
+        const Word word = shortBytes::load<Word>(p);
+        if (const Word flags = bytesEqual(word, c) | bytesEqual(word, d)) {
+            return p + firstFlagged(flags);
+        }
+    }
+    while (p < end && *p != c && *p != d) {
+        ++p;
+    }
+    return p;
+}
+
+// The first @p c in [p, end), or end: the first words inline, the rest, when
+// the distance is long, by memchr.
+ZELT_SCAN_INLINE const char* findByte(const char* p, const char* end, char c) {
+    for (const char* const inlineEnd = p + 2 * wordSize; p < inlineEnd && end - p >= wordSize; p += wordSize) {
+        if (const Word flags = bytesEqual(shortBytes::load<Word>(p), c)) {
+            return p + firstFlagged(flags);
+        }
+    }
+    const void* const found = std::memchr(p, c, static_cast<size_t>(end - p));
+    return found != nullptr ? static_cast<const char*>(found) : end;
+}
+
+// Whether the @p length bytes at @p a and @p b are the same.
+ZELT_SCAN_INLINE bool sameText(const char* a, const char* b, size_t length) { return shortBytes::same(a, b, length); }
+
+// The attributes the writers put after the tag, in their order.
+constexpr std::string_view attributeStarts[] = {" Name=\"", " Idx=\""};
+
+ZELT_SCAN_INLINE bool refuse(OpeningTag& opening, Opening state, const char* stop, bool cut) {
+    opening.state = state;
+    opening.stop = stop;
+    opening.cut = cut;
+    return false;
+}
+
+// The attributes from @p p, where the tag ended, on; see parseOpening.
+bool parseAttributes(const char* p, const char* end, OpeningTag& opening) {
+    for (size_t attribute = 0;; ++attribute) {
+        if (p == end) {
+            return refuse(opening, Opening::noEnd, p, true);
+        }
+        if (*p == '>') {
+            opening.stop = p + 1;
+            return true;
+        }
+        const Opening wrong = *p == ' ' ? Opening::unknownAttribute : Opening::noEnd;
+        if (attribute == std::size(attributeStarts)) {
+            return refuse(opening, wrong, p, false);
+        }
+        const std::string_view start = attributeStarts[attribute];
+        const auto remaining = static_cast<size_t>(end - p);
+        if (remaining < start.size() || !sameText(p, start.data(), start.size())) {
+            // Cut when what there is begins the attribute.
+            return refuse(opening, wrong, p, remaining < start.size() && sameText(p, start.data(), remaining));
+        }
+        const char* const value = p + start.size();
+        p = findByte(value, end, '"');
+        if (p == end) {
+            return refuse(opening, Opening::unterminatedValue, value, true);
+        }
+        (attribute == 0 ? opening.name : opening.idx) = between(value, p);
+        ++p;
+    }
+}
+
+// Reads the opening tag at @p at into @p opening: true when it is one of the
+// three written forms, otherwise false with the state saying how it fails.
+ZELT_SCAN_INLINE bool parseOpening(const char* at, const char* end, OpeningTag& opening) {
+    if (at == end || *at != '<') {
+        return refuse(opening, at == end ? Opening::endOfText : Opening::notAnElement, at, at == end);
+    }
+    const char* const tagEnd = findEither(at + 1, end, ' ', '>');
+    opening.tag = between(at + 1, tagEnd);
+    if (tagEnd != end && *tagEnd == '>') { // the plain form, the most common
+        opening.stop = tagEnd + 1;
+        return true;
+    }
+    return parseAttributes(tagEnd, end, opening);
+}
+
+// --- The closing text ---
+
+constexpr size_t closingExtra = 4; // "</", ">" and the line feed around the tag
+
+// Whether "</tag>\n" stands at @p at, within [at, end). @p tagInText: the
+// tag stands in the same text before @p at (not so a caller's tag).
+template <bool tagInText = true>
+ZELT_SCAN_INLINE bool isClosingText(const char* at, const char* end, std::string_view tag) {
+    const size_t tagLength = tag.size();
+    // Tags of up to six bytes, most of them, are compared with "</" as one
+    // word and the ">\n" after them as another. A word read at a tag in the
+    // text stays within the content, which goes on at least to @p at + 10.
+    constexpr size_t shortTag = wordSize - 2;
+    if constexpr (tagInText) {
+        if (tagLength <= shortTag && end - at >= wordSize + 2) {
+            const Word expected = Word{'<'} | Word{'/'} << 8 | shortBytes::load<Word>(tag.data()) << 16;
+            const Word compared = ~Word{0} >> (64 - 8 * (tagLength + 2));
+            return ((shortBytes::load<Word>(at) ^ expected) & compared) == 0 &&
+                   shortBytes::load<std::uint16_t>(at + tagLength + 2) == (std::uint16_t{'\n'} << 8 | '>');
+        }
+    }
+    return static_cast<size_t>(end - at) >= tagLength + closingExtra && at[0] == '<' && at[1] == '/' &&
+           at[tagLength + 2] == '>' && at[tagLength + 3] == '\n' && sameText(at + 2, tag.data(), tagLength);
+}
+
+// The first "</tag>\n" in [from, end), or null.
+template <bool tagInText = true>
+const char* searchClosingText(const char* from, const char* end, std::string_view tag) {
+    // Values full of "<" go to memmem after a few candidates, which keeps the
+    // search linear however the candidates fail.
+    constexpr int candidatesTried = 3;
+    for (int tried = 0; tried < candidatesTried; ++tried) {
+        from = findByte(from, end, '<');
+        if (isClosingText<tagInText>(from, end, tag)) {
+            return from;
+        }
+        if (from == end) {
+            return nullptr;
+        }
+        ++from;
+    }
+    std::string closing;
+    closing.reserve(tag.size() + closingExtra);
+    closing.append("</").append(tag).append(">\n");
+    return static_cast<const char*>(memmem(from, static_cast<size_t>(end - from), closing.data(), closing.size()));
+}
+
+// The first "</tag>\n" in [from, end), or null. A value seldom holds "<", so
+// the first "<" is nearly always the closing text's.
+ZELT_SCAN_INLINE const char* findClosingText(const char* from, const char* end, std::string_view tag) {
+    const char* const first = findByte(from, end, '<');
+    if (isClosingText(first, end, tag)) {
+        return first;
+    }
+    return first == end ? nullptr : searchClosingText(first + 1, end, tag);
+}
+
+} // namespace
+
+namespace scanning {
+
+AtMarker::AtMarker(const ZELTBuffer& in)
+    : unread(readUnread(in)), opens(parseOpening(unread.at, unread.end, opening)) {}
+
+const char* AtMarker::closing() const { return findClosingText(opening.stop, unread.end, opening.tag); }
+
+const char* searchCallersClosingText(const char* from, const char* end, std::string_view tag) {
+    return searchClosingText<false>(from, end, tag);
+}
+
+Unread unreadOf(const ZELTBuffer& in) { return readUnread(in); }
+
+} // namespace scanning
+
+namespace {
+
 // Moves the marker past the element whose value ends at @p valueEnd and fills
 // @p element; false, changing nothing, when the buffer refuses the marker.
-ZELT_ALWAYS_INLINE bool take(ZELTBuffer& in, const AtMarker& at, const char* valueEnd, ZELTElement& element) {
+ZELT_SCAN_INLINE bool take(ZELTBuffer& in, const AtMarker& at, const char* valueEnd, ZELTElement& element) {
     const Unread& unread = at.unread;
     const OpeningTag& opening = at.opening;
     const long next = valueEnd + opening.tag.size() + closingExtra - unread.text;
@@ -37,21 +261,21 @@ class Ahead {
 public:
     static constexpr long span = 32;
 
-    ZELT_ALWAYS_INLINE explicit Ahead(const char* at)
+    ZELT_SCAN_INLINE explicit Ahead(const char* at)
         : low(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at))),
           high(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + span / 2))) {}
 
     // Bit i set for each byte i that is @p c.
-    ZELT_ALWAYS_INLINE std::uint64_t find(char c) const {
+    ZELT_SCAN_INLINE std::uint64_t find(char c) const {
         return mask(low, c) | mask(high, c) << (span / 2);
     }
     // The same for the first half only, where short tags end.
-    ZELT_ALWAYS_INLINE std::uint64_t findNear(char c) const { return mask(low, c); }
+    ZELT_SCAN_INLINE std::uint64_t findNear(char c) const { return mask(low, c); }
 
     // The first '<' in [from, end) sixteen bytes at a time, inline rather
     // than by memchr, a call that would cost the quick way its registers;
     // null when none is found before fewer than sixteen bytes are left.
-    ZELT_ALWAYS_INLINE static const char* findLessThan(const char* from, const char* end) {
+    ZELT_SCAN_INLINE static const char* findLessThan(const char* from, const char* end) {
         for (; end - from >= span / 2; from += span / 2) {
             if (const std::uint64_t found = mask(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)), '<')) {
                 return from + __builtin_ctzll(found);
@@ -61,7 +285,7 @@ public:
     }
 
 private:
-    ZELT_ALWAYS_INLINE static std::uint64_t mask(__m128i bytes, char c) {
+    ZELT_SCAN_INLINE static std::uint64_t mask(__m128i bytes, char c) {
         return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
     }
 
@@ -69,7 +293,7 @@ private:
 };
 
 // The first byte flagged in @p found at or after @p from, as an index.
-ZELT_ALWAYS_INLINE long firstFrom(std::uint64_t found, long from) {
+ZELT_SCAN_INLINE long firstFrom(std::uint64_t found, long from) {
     const std::uint64_t after = found & (~std::uint64_t{0} << from);
     return after != 0 ? __builtin_ctzll(after) : Ahead::span;
 }
@@ -81,7 +305,7 @@ ZELT_ALWAYS_INLINE long firstFrom(std::uint64_t found, long from) {
 // begins the closing text. Returns false, changing nothing, in every other
 // case, which the general way then decides; so it reads exactly what that
 // way reads, only faster.
-ZELT_ALWAYS_INLINE bool scanQuickly(ZELTBuffer& in, ZELTElement& element) {
+ZELT_SCAN_INLINE bool scanQuickly(ZELTBuffer& in, ZELTElement& element) {
 #if defined(__SSE2__)
     const char* const text = isPlain(in) ? in.ZELTBuffer::getBufferString() : nullptr;
     if (text == nullptr) {
@@ -107,7 +331,7 @@ ZELT_ALWAYS_INLINE bool scanQuickly(ZELTBuffer& in, ZELTElement& element) {
         const long nameStart = tagEnd + static_cast<long>(start.size());
         const long quote = firstFrom(ahead.find('"'), nameStart);
         // The Name form only, with both quotes and the '>' within the bytes searched.
-        if (quote >= Ahead::span - 1 || !shortBytes::same(at + tagEnd, start.data(), start.size()) || at[quote + 1] != '>') {
+        if (quote >= Ahead::span - 1 || !sameText(at + tagEnd, start.data(), start.size()) || at[quote + 1] != '>') {
             return false;
         }
         name = between(at + nameStart, at + quote);
