@@ -187,14 +187,19 @@ TEST(FileReader, ReadsADescriptorAndLeavesItOpen) {
     ::close(ends[0]);
 }
 
-// A buffer that refuses to take more text, or to drop what was read.
+// A buffer that refuses to take more text, to drop what was read, or to
+// move its marker back to the start.
 class RefusingBuffer : public ZELTBuffer {
 public:
     bool refuseAppends = true;
+    bool refuseDrops = true;
     bool appendBufferString(const char* source, long length) override {
         return !refuseAppends && ZELTBuffer::appendBufferString(source, length);
     }
-    bool setBufferString(const char* /*source*/, long /*length*/) override { return false; }
+    bool setBufferString(const char* source, long length) override {
+        return !refuseDrops && ZELTBuffer::setBufferString(source, length);
+    }
+    bool setMarkerPos(long position) override { return position != 0 && ZELTBuffer::setMarkerPos(position); }
 };
 
 TEST(FileReader, FailuresGiveAReason) {
@@ -232,15 +237,20 @@ TEST(FileReader, FailuresGiveAReason) {
     std::string error;
     EXPECT_FALSE(reader.fill(refusing, window, &error));
     EXPECT_EQ(error, folder.path("data") + ": the buffer refused the text");
-    // Refused, the bytes read are lost: the reader starts again.
-    ZELTFileReader again(folder.path("data").c_str());
+    // Refused, the bytes read are lost: the reader starts again, and the
+    // buffer refuses to drop them, or then to move its marker.
     refusing.refuseAppends = false;
-    ASSERT_TRUE(again.fill(refusing, 2));
-    ASSERT_TRUE(refusing.setMarkerPos(1));
-    error.clear();
-    EXPECT_FALSE(again.fill(refusing, window, &error));
-    EXPECT_EQ(error, folder.path("data") + ": the buffer refused the text");
-    EXPECT_EQ(again.consumed(), 0);
+    for (const bool drops : {true, false}) {
+        ZELTFileReader again(folder.path("data").c_str());
+        refusing.clearBufferString();
+        refusing.refuseDrops = drops;
+        ASSERT_TRUE(again.fill(refusing, 2));
+        ASSERT_TRUE(refusing.setMarkerPos(1));
+        error.clear();
+        EXPECT_FALSE(again.fill(refusing, window, &error));
+        EXPECT_EQ(error, folder.path("data") + ": the buffer refused the text");
+        EXPECT_EQ(again.consumed(), 0);
+    }
 }
 
 } // namespace

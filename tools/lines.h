@@ -1,6 +1,8 @@
 #ifndef ZELT_TOOL_LINES_H
 #define ZELT_TOOL_LINES_H
 
+#include <cstring>
+
 namespace zelt_tool {
 
 /// The number of line feeds in [begin, end).
@@ -13,7 +15,18 @@ class LineCounter {
 public:
     /// The line of the byte at @p offset of the window that starts at @p text.
     long lineAt(const char* text, long offset) {
-        line += countLineFeeds(text + counted, text + offset);
+        const char* from = text + counted;
+        const char* const to = text + offset;
+        if (to - from >= shortRange) {
+            line += countLineFeeds(from, to);
+        } else {
+            // An element or two since the last call: their few line feeds
+            // one memchr each, without a call to count them.
+            while (const void* const found = from < to ? std::memchr(from, '\n', static_cast<size_t>(to - from)) : nullptr) {
+                ++line;
+                from = static_cast<const char*>(found) + 1;
+            }
+        }
         counted = offset;
         return line;
     }
@@ -28,6 +41,8 @@ public:
     long firstLine() const { return first; }
 
 private:
+    static constexpr long shortRange = 128;
+
     long counted = 0;
     long line = 1;
     long first = 1;
