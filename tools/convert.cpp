@@ -14,8 +14,9 @@ Status convert(const char* path, ElementWriter& writer) {
     }
     Output out(STDOUT_FILENO);
     writer.begin(out);
+    const bool numbersLines = writer.numbersLines();
     const Status status = input.forEach([&](const ZELT::ZELTElement& element) {
-        writer.element(out, element, input.lineOf(element));
+        writer.element(out, element, numbersLines ? input.lineOf(element) : 0);
         return !out.stopped();
     });
     writer.end(out);

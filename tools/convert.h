@@ -13,8 +13,11 @@ public:
     virtual ~ElementWriter() = default;
     /// Before the first element.
     virtual void begin(Output& /*out*/) {}
-    /// One element, which begins on line @p line of the text (from 1); its
-    /// offset is counted in the whole text.
+    /// Whether element() needs the line numbers, which cost a count of the
+    /// line feeds before each element.
+    virtual bool numbersLines() const { return true; }
+    /// One element, which begins on line @p line of the text (from 1, or 0
+    /// when numbersLines() is false); its offset is counted in the whole text.
     virtual void element(Output& out, const ZELT::ZELTElement& element, long line) = 0;
     /// After the last element read, also when reading stopped at one that
     /// cannot be read.
