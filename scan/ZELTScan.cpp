@@ -337,10 +337,15 @@ ZELT_SCAN_INLINE bool scanQuickly(ZELTBuffer& in, ZELTElement& element) {
         name = between(at + nameStart, at + quote);
         valueStart = quote + 2;
     }
-    const long lessThan = firstFrom(ahead.find('<'), valueStart);
+    // The first '<' after the opening one, found without waiting for where
+    // the opening tag ends, which keeps this step off the chain of loads from
+    // one element to the next. It is the first '<' of the value unless the
+    // tag or the Name holds one; then it is refused here.
+    const std::uint64_t lessThans = ahead.find('<');
+    const long lessThan = firstFrom(lessThans & (lessThans - 1), 0);
     const char* const closing = lessThan < Ahead::span ? at + lessThan : Ahead::findLessThan(at + Ahead::span, end);
     const std::string_view tag = between(at + 1, at + tagEnd);
-    if (closing == nullptr || !isClosingText(closing, end, tag)) {
+    if (closing == nullptr || closing < at + valueStart || !isClosingText(closing, end, tag)) {
         return false;
     }
     element.tag = tag;
