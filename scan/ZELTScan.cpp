@@ -299,29 +299,32 @@ ZELT_SCAN_INLINE long firstFrom(std::uint64_t found, long from) {
 }
 #endif
 
+constexpr long noElement = -1;
+
 // Reads the element at the marker of a plain buffer when its opening tag is
 // `<tag>` or `<tag Name="...">` within the next bytes, which one SSE2 search
 // of them finds together with the first '<' after it, and when that '<'
-// begins the closing text. Returns false, changing nothing, in every other
-// case, which the general way then decides; so it reads exactly what that
-// way reads, only faster.
-ZELT_SCAN_INLINE bool scanQuickly(ZELTBuffer& in, ZELTElement& element) {
+// begins the closing text: fills @p element and returns where the marker
+// goes next. Returns noElement, changing nothing, in every other case, which
+// the general way then decides; so it reads exactly what that way reads,
+// only faster.
+ZELT_SCAN_INLINE long scanQuickly(ZELTBuffer& in, ZELTElement& element) {
 #if defined(__SSE2__)
     const char* const text = isPlain(in) ? in.ZELTBuffer::getBufferString() : nullptr;
     if (text == nullptr) {
-        return false;
+        return noElement;
     }
     // A plain buffer keeps its marker within the content.
     const long marker = in.ZELTBuffer::getMarkerPos();
     const char* const at = text + marker;
     const char* const end = text + in.ZELTBuffer::getBufferSize();
     if (end - at < Ahead::span || *at != '<') {
-        return false;
+        return noElement;
     }
     const Ahead ahead(at);
     const std::uint64_t tagEnds = ahead.findNear(' ') | ahead.findNear('>');
     if (tagEnds == 0) {
-        return false;
+        return noElement;
     }
     const long tagEnd = __builtin_ctzll(tagEnds);
     long valueStart = tagEnd + 1;
@@ -332,7 +335,7 @@ ZELT_SCAN_INLINE bool scanQuickly(ZELTBuffer& in, ZELTElement& element) {
         const long quote = firstFrom(ahead.find('"'), nameStart);
         // The Name form only, with both quotes and the '>' within the bytes searched.
         if (quote >= Ahead::span - 1 || !sameText(at + tagEnd, start.data(), start.size()) || at[quote + 1] != '>') {
-            return false;
+            return noElement;
         }
         name = between(at + nameStart, at + quote);
         valueStart = quote + 2;
@@ -346,19 +349,18 @@ ZELT_SCAN_INLINE bool scanQuickly(ZELTBuffer& in, ZELTElement& element) {
     const char* const closing = lessThan < Ahead::span ? at + lessThan : Ahead::findLessThan(at + Ahead::span, end);
     const std::string_view tag = between(at + 1, at + tagEnd);
     if (closing == nullptr || closing < at + valueStart || !isClosingText(closing, end, tag)) {
-        return false;
+        return noElement;
     }
     element.tag = tag;
     element.name = name;
     element.idx = {};
     element.value = between(at + valueStart, closing);
     element.offset = marker;
-    // The closing text lies within the content, so the buffer takes the marker.
-    return in.ZELTBuffer::setMarkerPos(closing + tag.size() + closingExtra - text);
+    return closing + tag.size() + closingExtra - text;
 #else
     static_cast<void>(in);
     static_cast<void>(element);
-    return false;
+    return noElement;
 #endif
 }
 
@@ -375,7 +377,12 @@ ZELT_SCAN_INLINE bool scanQuickly(ZELTBuffer& in, ZELTElement& element) {
 
 } // namespace
 
-bool scanElement(ZELTBuffer& in, ZELTElement& element) { return scanQuickly(in, element) || scanGenerally(in, element); }
+bool scanElement(ZELTBuffer& in, ZELTElement& element) {
+    const long next = scanQuickly(in, element);
+    // The closing text lies within the content, so a plain buffer takes the
+    // marker past it, and the call can end this one.
+    return next != noElement ? in.ZELTBuffer::setMarkerPos(next) : scanGenerally(in, element);
+}
 
 bool scanBytes(ZELTBuffer& in, long length, ZELTElement& element) {
     const AtMarker at(in);
