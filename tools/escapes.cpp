@@ -66,11 +66,7 @@ struct XmlFormat {
 
 void writeListField(Output& out, std::string_view text) { writeTranscoded<ListFormat>(out, text); }
 
-void writeJsonString(Output& out, std::string_view text) {
-    out.put('"');
-    writeTranscoded<JsonFormat>(out, text);
-    out.put('"');
-}
+void writeJsonString(Output& out, std::string_view text) { writeTranscoded<JsonFormat, '"'>(out, text); }
 
 bool xmlCanCarry(std::string_view text) {
     const auto* at = reinterpret_cast<const unsigned char*>(text.data());

@@ -96,10 +96,29 @@ unsigned plainMask(__m128i bytes) {
 }
 #endif
 
+/// Room for @p length bytes and, unless @p quote is NUL, a quote on either
+/// side, which it writes: where the bytes go. Commit with quotedEnd.
+template <char quote>
+char* quotedRoom(Output& out, size_t length) {
+    constexpr size_t quotes = quote != '\0' ? 1 : 0;
+    char* const to = out.reserve(length + 2 * quotes) + quotes;
+    if constexpr (quotes != 0) {
+        to[-1] = quote;
+        to[length] = quote;
+    }
+    return to;
+}
+
+/// Where what quotedRoom made room for ends, the closing quote included.
+template <char quote>
+char* quotedEnd(char* to, size_t length) {
+    return to + length + (quote != '\0' ? 1 : 0);
+}
+
 #if defined(__SSE2__)
 /// copiedAtOnce for @p length bytes at @p at, from sizeof(Half) to twice as
 /// many: a Half at the start and one at the end, which overlap.
-template <typename Half, typename Format>
+template <typename Half, typename Format, char quote>
 bool copiedInHalves(Output& out, const char* at, size_t length) {
     Half first;
     Half last;
@@ -111,18 +130,19 @@ bool copiedInHalves(Output& out, const char* at, size_t length) {
     if ((plainMask<Format>(both) & lanes) != lanes) {
         return false;
     }
-    char* const to = out.reserve(length);
+    char* const to = quotedRoom<quote>(out, length);
     std::memcpy(to + length - sizeof last, &last, sizeof last);
     std::memcpy(to, &first, sizeof first);
-    out.commit(to + length);
+    out.commit(quotedEnd<quote>(to, length));
     return true;
 }
 #endif
 
 /// Copies @p text, when it is shorter than sixteen bytes and every byte of
 /// it stands for itself in @p Format, with a few loads and stores that
-/// overlap rather than byte by byte; false, writing nothing, otherwise.
-template <typename Format>
+/// overlap rather than byte by byte, between quotes unless @p quote is NUL;
+/// false, writing nothing, otherwise.
+template <typename Format, char quote>
 bool copiedAtOnce(Output& out, std::string_view text) {
     const size_t length = text.size();
     const char* const at = text.data();
@@ -134,20 +154,20 @@ bool copiedAtOnce(Output& out, std::string_view text) {
         if (length > 0 && (plain[byte(0)] & plain[byte(middle)] & plain[byte(length - 1)]) == 0) {
             return false;
         }
-        char* const to = out.reserve(length);
+        char* const to = quotedRoom<quote>(out, length);
         if (length > 0) {
             to[0] = at[0];
             to[middle] = at[middle];
             to[length - 1] = at[length - 1];
         }
-        out.commit(to + length);
+        out.commit(quotedEnd<quote>(to, length));
         return true;
     }
 #if defined(__SSE2__)
     if (length < 16) {
         // Two loads of eight (or four) bytes, the second one ending where the text does.
-        return length >= 8 ? copiedInHalves<std::uint64_t, Format>(out, at, length)
-                           : copiedInHalves<std::uint32_t, Format>(out, at, length);
+        return length >= 8 ? copiedInHalves<std::uint64_t, Format, quote>(out, at, length)
+                           : copiedInHalves<std::uint32_t, Format, quote>(out, at, length);
     }
 #endif
     return false;
@@ -264,11 +284,18 @@ template <typename Format>
 /// standsForItself), names the escapes of the other ASCII bytes (named) and
 /// writes the rest of them (otherAscii), each well-formed multi-byte UTF-8
 /// character (character) and each byte that belongs to none (invalid), none
-/// of them taking more than widest bytes per byte read.
-template <typename Format>
+/// of them taking more than widest bytes per byte read. Unless @p quote is
+/// NUL, the text stands between two of it.
+template <typename Format, char quote = '\0'>
 void writeTranscoded(Output& out, std::string_view text) {
-    if (!copiedAtOnce<Format>(out, text)) {
+    if (!copiedAtOnce<Format, quote>(out, text)) {
+        if constexpr (quote != '\0') {
+            out.put(quote);
+        }
         writeEscaped<Format>(out, text);
+        if constexpr (quote != '\0') {
+            out.put(quote);
+        }
     }
 }
 
