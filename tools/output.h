@@ -42,8 +42,7 @@ public:
     }
     void put(char c) { *reserve(1) = c, ++used; }
     /// Writes @p number in decimal. Line numbers and offsets, below 2^32,
-    /// are written here, two digits at a time from the end; others by
-    /// putWideNumber.
+    /// are written here, from the end; others by putWideNumber.
     void putNumber(long number) {
         if (number < 0 || number > static_cast<long>(UINT32_MAX)) {
             putWideNumber(number);
@@ -53,9 +52,17 @@ public:
         const size_t length = decimalLength(value);
         char* const begin = reserve(length);
         char* end = begin + length;
-        for (; value >= 100; value /= 100) {
+        // Four digits a round, as two pairs that do not wait on each other.
+        for (; value >= 10000; value /= 10000) {
+            const std::uint32_t four = value % 10000;
+            end -= 4;
+            std::memcpy(end, digitPairs + size_t{2} * (four / 100), 2);
+            std::memcpy(end + 2, digitPairs + size_t{2} * (four % 100), 2);
+        }
+        if (value >= 100) {
             end -= 2;
             std::memcpy(end, digitPairs + size_t{2} * (value % 100), 2);
+            value /= 100;
         }
         if (value >= 10) {
             std::memcpy(begin, digitPairs + size_t{2} * value, 2);
