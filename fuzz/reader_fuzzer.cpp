@@ -13,7 +13,8 @@
 // any read outside the content. Where the string reader runs, the scanner
 // and the explanations are checked first (scan_checks.h). Once per input the
 // text is also read a window at a time, of 1 to 128 KiB as the scale bytes
-// say, into a plain and a derived buffer (stream_checks.h).
+// say, into a plain and a derived buffer, in batches of 1 to 70 elements
+// (stream_checks.h).
 
 #include <cstddef>
 #include <cstdint>
@@ -167,7 +168,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Not exactly a ZELTBuffer: the reader reads into memory of its own for it.
     class DerivedBuffer : public ZELT::ZELTBuffer {};
     const long window = 1 + (data[0] << 9 | data[1] << 1);
-    zelt_fuzz::checkStreaming<ZELT::ZELTBuffer>(session.text, window);
-    zelt_fuzz::checkStreaming<DerivedBuffer>(session.text, window);
+    const long batchSize = 1 + data[1] % 70;
+    zelt_fuzz::checkStreaming<ZELT::ZELTBuffer>(session.text, window, batchSize);
+    zelt_fuzz::checkStreaming<DerivedBuffer>(session.text, window, batchSize);
     return 0;
 }

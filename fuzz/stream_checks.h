@@ -1,9 +1,10 @@
 #ifndef ZELT_FUZZ_STREAM_CHECKS_H
 #define ZELT_FUZZ_STREAM_CHECKS_H
 
-// The property the reader fuzzer checks of ZELTFileReader: a text read a
-// window at a time, the way the zelt program reads it, gives exactly the
-// elements, and the same refusal, as the whole text in one buffer.
+// The property the reader fuzzer checks of ZELTFileReader and scanElements:
+// a text read a window at a time, the way the zelt program reads it, gives
+// exactly the elements, and the same refusal, as the whole text in one
+// buffer read one element at a time.
 
 #include <string>
 #include <sys/mman.h>
@@ -32,9 +33,10 @@ inline Placed placed(const ZELT::ZELTElement& element, long windowStart) {
 }
 
 // Streams @p text, written to an anonymous file, through windows of
-// @p window bytes into a buffer of type Buffer.
+// @p window bytes into a buffer of type Buffer, reading the elements in
+// batches of @p batchSize with scanElements.
 template <typename Buffer>
-void checkStreaming(const std::string& text, long window) {
+void checkStreaming(const std::string& text, long window, long batchSize) {
     // The whole text at once.
     ZELT::ZELTBuffer whole;
     ZELT_FUZZ_CHECK(whole.setBufferString(text.data(), static_cast<long>(text.size())));
@@ -52,10 +54,15 @@ void checkStreaming(const std::string& text, long window) {
     Buffer in;
     {
         ZELT::ZELTFileReader reader(fd, "memfd");
+        std::vector<ZELT::ZELTElement> batch(static_cast<size_t>(batchSize));
         for (;;) {
-            while (ZELT::scanElement(in, element)) {
-                streamed.push_back(placed(element, reader.consumed()));
-                ZELT_FUZZ_CHECK(streamed.size() <= expected.size() && streamed.back() == expected[streamed.size() - 1]);
+            for (long read = 0; (read = ZELT::scanElements(in, batch.data(), batchSize)) > 0;) {
+                ZELT_FUZZ_CHECK(read <= batchSize);
+                for (long i = 0; i < read; ++i) {
+                    streamed.push_back(placed(batch[static_cast<size_t>(i)], reader.consumed()));
+                    ZELT_FUZZ_CHECK(streamed.size() <= expected.size() &&
+                                    streamed.back() == expected[streamed.size() - 1]);
+                }
             }
             if (reader.atEnd() || !ZELT::scanNeedsMore(in)) {
                 break;

@@ -301,24 +301,31 @@ ZELT_SCAN_INLINE long firstFrom(std::uint64_t found, long from) {
 
 constexpr long noElement = -1;
 
-// Reads the element at the marker of a plain buffer when its opening tag is
+// The content of a plain buffer, for the quick way; text null when it has
+// no area or the buffer is not plain.
+struct PlainText {
+    const char* text = nullptr;
+    long size = 0;
+};
+
+ZELT_SCAN_INLINE PlainText plainText(const ZELTBuffer& in) {
+    const char* const text = isPlain(in) ? in.ZELTBuffer::getBufferString() : nullptr;
+    return {text, text != nullptr ? in.ZELTBuffer::getBufferSize() : 0};
+}
+
+// Reads the element at @p marker of @p content when its opening tag is
 // `<tag>` or `<tag Name="...">` within the next bytes, which one SSE2 search
 // of them finds together with the first '<' after it, and when that '<'
 // begins the closing text: fills @p element and returns where the marker
 // goes next. Returns noElement, changing nothing, in every other case, which
 // the general way then decides; so it reads exactly what that way reads,
-// only faster.
-ZELT_SCAN_INLINE long scanQuickly(ZELTBuffer& in, ZELTElement& element) {
+// only faster. A plain buffer keeps its marker within its content.
+ZELT_SCAN_INLINE long scanQuickly(const PlainText& content, long marker, ZELTElement& element) {
 #if defined(__SSE2__)
-    const char* const text = isPlain(in) ? in.ZELTBuffer::getBufferString() : nullptr;
-    if (text == nullptr) {
-        return noElement;
-    }
-    // A plain buffer keeps its marker within the content.
-    const long marker = in.ZELTBuffer::getMarkerPos();
+    const char* const text = content.text;
     const char* const at = text + marker;
-    const char* const end = text + in.ZELTBuffer::getBufferSize();
-    if (end - at < Ahead::span || *at != '<') {
+    const char* const end = text + content.size;
+    if (text == nullptr || end - at < Ahead::span || *at != '<') {
         return noElement;
     }
     const Ahead ahead(at);
@@ -358,7 +365,8 @@ ZELT_SCAN_INLINE long scanQuickly(ZELTBuffer& in, ZELTElement& element) {
     element.offset = marker;
     return closing + tag.size() + closingExtra - text;
 #else
-    static_cast<void>(in);
+    static_cast<void>(content);
+    static_cast<void>(marker);
     static_cast<void>(element);
     return noElement;
 #endif
@@ -378,10 +386,32 @@ ZELT_SCAN_INLINE long scanQuickly(ZELTBuffer& in, ZELTElement& element) {
 } // namespace
 
 bool scanElement(ZELTBuffer& in, ZELTElement& element) {
-    const long next = scanQuickly(in, element);
+    const PlainText content = plainText(in);
+    const long next = scanQuickly(content, content.text != nullptr ? in.ZELTBuffer::getMarkerPos() : 0, element);
     // The closing text lies within the content, so a plain buffer takes the
     // marker past it, and the call can end this one.
     return next != noElement ? in.ZELTBuffer::setMarkerPos(next) : scanGenerally(in, element);
+}
+
+long scanElements(ZELTBuffer& in, ZELTElement* elements, long count) {
+    long read = 0;
+    for (;;) {
+        const PlainText content = plainText(in);
+        if (content.text != nullptr) {
+            // The marker is kept here and set once, after the elements read the quick way.
+            long marker = in.ZELTBuffer::getMarkerPos();
+            for (long next = 0; read < count && (next = scanQuickly(content, marker, elements[read])) != noElement;
+                 ++read) {
+                marker = next;
+            }
+            in.ZELTBuffer::setMarkerPos(marker);
+        }
+        // An element the quick way leaves, then the quick way again.
+        if (read == count || !scanGenerally(in, elements[read])) {
+            return read;
+        }
+        ++read;
+    }
 }
 
 bool scanBytes(ZELTBuffer& in, long length, ZELTElement& element) {

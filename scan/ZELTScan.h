@@ -25,6 +25,13 @@ struct ZELTElement {
 /// otherwise returns false and changes neither. explainScan says why.
 ZELT_API bool scanElement(ZELTBuffer& in, ZELTElement& element);
 
+/// Reads up to @p count elements one after the other into @p elements (room
+/// for @p count), as that many calls of scanElement would; returns how many
+/// it read, fewer than @p count when scanElement refuses the next (0 when it
+/// refuses the first). The marker moves past those read. Many elements at
+/// once cost less than a call for each: the quickest way to read a text through.
+ZELT_API long scanElements(ZELTBuffer& in, ZELTElement* elements, long count);
+
 /// Reads a raw-byte element of exactly @p length value bytes (which may hold
 /// NUL, `<` and the closing text itself): the opening tag as scanElement
 /// takes it, the bytes, then `</tag>` and a line feed right after them.

@@ -170,6 +170,46 @@ TEST(ScanForms, ValuesAndAttributesHoldingMarkupReadTheSameByEveryWay) {
     }
 }
 
+// Elements the quick way reads and those it leaves to the general way (a
+// long tag, an Idx, a '<' in a value, the text's last bytes), read in
+// batches of every size, read as scanElement reads them one by one, and stop
+// where it refuses.
+TEST(ScanElements, ReadsInBatchesWhatScanElementReadsOneByOne) {
+    std::string text;
+    for (int i = 0; i < 30; ++i) {
+        text += elementOf("<n>", "n", std::to_string(i)) + elementOf("<" + std::string(20, 't') + ">", std::string(20, 't'), "x") +
+                elementOf("<a Name=\"b\" Idx=\"1\">", "a", "<v>") + elementOf("<c Name=\"d\">", "c", std::string(i, 'v'));
+    }
+    for (const std::string& tail : {""s, "junk"s, "<n>1</n>"s}) {
+        for (const long count : {0L, 1L, 2L, 3L, 7L, 64L, 1000L}) {
+            ZELTBuffer plain;
+            DerivedBuffer derived;
+            for (ZELTBuffer* in : {&plain, static_cast<ZELTBuffer*>(&derived)}) {
+                load(*in, text + tail);
+                ZELTBuffer single;
+                load(single, text + tail);
+                std::vector<ZELTElement> batch(static_cast<size_t>(count));
+                long read = 0;
+                long total = 0;
+                while ((read = ZELT::scanElements(*in, batch.data(), count)) > 0) {
+                    ASSERT_LE(read, count);
+                    for (long i = 0; i < read; ++i) {
+                        ZELTElement expected;
+                        ASSERT_TRUE(ZELT::scanElement(single, expected));
+                        expectSame(batch[static_cast<size_t>(i)], expected);
+                    }
+                    total += read;
+                    EXPECT_EQ(in->getMarkerPos(), single.getMarkerPos());
+                }
+                ZELTElement next;
+                EXPECT_FALSE(count > 0 && ZELT::scanElement(single, next)) << "batches stopped early";
+                EXPECT_EQ(total, count == 0 ? 0 : 120);
+                EXPECT_EQ(in->getMarkerPos(), single.getMarkerPos());
+            }
+        }
+    }
+}
+
 // Whether more text could complete the element: true for every proper
 // beginning of an element, false once it reads or can never read.
 TEST(ScanNeedsMore, TellsAnElementCutShortFromOneThatCannotBeRead) {
