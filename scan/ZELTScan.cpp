@@ -323,9 +323,12 @@ ZELT_SCAN_INLINE PlainText plainText(const ZELTBuffer& in) {
 ZELT_SCAN_INLINE long scanQuickly(const PlainText& content, long marker, ZELTElement& element) {
 #if defined(__SSE2__)
     const char* const text = content.text;
+    if (text == nullptr) {
+        return noElement;
+    }
     const char* const at = text + marker;
     const char* const end = text + content.size;
-    if (text == nullptr || end - at < Ahead::span || *at != '<') {
+    if (end - at < Ahead::span || *at != '<') {
         return noElement;
     }
     const Ahead ahead(at);
