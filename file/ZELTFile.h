@@ -92,6 +92,57 @@ private:
     long window;
 };
 
+/// Reads a file into a buffer a window at a time, for texts too large to hold
+/// whole: each fill() drops the text before the buffer's marker, which has
+/// been read, and appends the next bytes. A loop of scanElement and fill()
+/// (see scanNeedsMore) holds no more than the window and the largest element.
+/// Not copyable: it owns an open file.
+class ZELT_API ZELTFileReader {
+public:
+    /// Opens @p path for reading. When that fails, isOpen() is false and
+    /// fill() gives the reason ("data.txt: cannot open: No such file or directory").
+    explicit ZELTFileReader(const char* path);
+    /// Reads the open descriptor @p fd (0: standard input) from its offset on
+    /// and leaves it open; @p name stands for it in reasons ("descriptor N"
+    /// when null).
+    ZELTFileReader(int fd, const char* name);
+    ZELTFileReader(const ZELTFileReader&) = delete;
+    ZELTFileReader& operator=(const ZELTFileReader&) = delete;
+    /// Closes the file if it opened it.
+    ~ZELTFileReader();
+
+    /// Whether the file is open for reading.
+    bool isOpen() const;
+    /// Drops @p in's text before its marker (the marker goes to 0), then
+    /// appends the next bytes of the file with one read: up to @p window bytes
+    /// (at least one), or as many as the buffer then holds when that is more,
+    /// so that an element longer than the window takes a number of fills
+    /// logarithmic in its length. Returns true when bytes were appended; false
+    /// at the end of the file (atEnd() is then true) or on failure (not open,
+    /// a read error such as a directory's), with a reason such as
+    /// "data.txt: cannot read: Is a directory" in @p error when given. The
+    /// unread text stays as it was either way; bytes a derived buffer refuses
+    /// to take are lost.
+    bool fill(ZELTBuffer& in, long window, std::string* error = nullptr);
+    /// Whether a read has found the end of the file.
+    bool atEnd() const;
+    /// Bytes dropped from the front of buffers so far: where the buffer's first
+    /// byte stands in the file (counted from where reading began).
+    long consumed() const;
+
+private:
+    std::string name;
+    std::string failure; // why the file is not open; empty when it is
+    int descriptor;
+    bool owned;
+    bool ended;
+    long dropped;
+    // Where the bytes of a derived buffer are read before they are appended;
+    // a plain ZELTBuffer takes them into its own area.
+    std::unique_ptr<char[]> scratch;
+    long scratchSize;
+};
+
 } // namespace ZELT
 
 #endif

@@ -11,7 +11,10 @@
 // and the marker must match what the reference rules in fuzz_support.h say;
 // on false the marker and the destination are untouched. The sanitizers catch
 // any read outside the content. Where the string reader runs, the scanner
-// and the explanations are checked first (scan_checks.h).
+// and the explanations are checked first (scan_checks.h). Once per input the
+// text is also read a window at a time, of 1 to 128 KiB as the scale bytes
+// say, into a plain and a derived buffer, in batches of 1 to 70 elements
+// (stream_checks.h).
 
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +24,7 @@
 #include "ZELTFxXMLImpl.h"
 #include "fuzz_support.h"
 #include "scan_checks.h"
+#include "stream_checks.h"
 
 namespace {
 
@@ -161,5 +165,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const char byte : steps) {
         runStep(session, static_cast<uint8_t>(byte));
     }
+    // Not exactly a ZELTBuffer: the reader reads into memory of its own for it.
+    class DerivedBuffer : public ZELT::ZELTBuffer {};
+    const long window = 1 + (data[0] << 9 | data[1] << 1);
+    const long batchSize = 1 + data[1] % 70;
+    zelt_fuzz::checkStreaming<ZELT::ZELTBuffer>(session.text, window, batchSize);
+    zelt_fuzz::checkStreaming<DerivedBuffer>(session.text, window, batchSize);
     return 0;
 }

@@ -61,6 +61,36 @@ inline Scanned scannedAt(const std::string& unread) {
     return scanned;
 }
 
+// Whether text appended to @p unread could make an element scanElement
+// reads: @p unread begins one of the three opening forms, cut short, or holds
+// a whole opening tag with no closing text after it.
+inline bool couldComplete(const std::string& unread) {
+    if (unread.empty()) {
+        return true;
+    }
+    const size_t tagEnd = unread.find_first_of(" >", 1);
+    if (unread[0] != '<' || tagEnd == std::string::npos) {
+        return unread[0] == '<';
+    }
+    size_t at = tagEnd;
+    const std::string starts[] = {" Name=\"", " Idx=\""};
+    for (size_t i = 0; i < 2 && at < unread.size() && unread[at] != '>'; ++i) {
+        const size_t present = std::min(starts[i].size(), unread.size() - at);
+        if (unread.compare(at, present, starts[i], 0, present) != 0) {
+            return false;
+        }
+        const size_t quote = unread.find('"', at + starts[i].size());
+        if (present < starts[i].size() || quote == std::string::npos) {
+            return true;
+        }
+        at = quote + 1;
+    }
+    if (at == unread.size()) {
+        return true;
+    }
+    return unread[at] == '>' && unread.find(closingText(unread.substr(1, tagEnd - 1)), at + 1) == std::string::npos;
+}
+
 // A refusal's position and message: the marker's offset, line and column,
 // and one printable line that starts with them.
 inline void checkReadError(const ZELT::ZELTReadError& error, const std::string& text, long marker) {
@@ -98,10 +128,22 @@ inline void checkScanAt(ZELT::ZELTFx* reader, const std::string& text, long mark
 
     const ZELT::ZELTReadError scanError = ZELT::explainScan(in);
     checkReadError(scanError, text, marker);
+    ZELT_FUZZ_CHECK(ZELT::scanNeedsMore(in) == couldComplete(unread));
+    // A plain buffer, whose area ends right after the content, is read the
+    // quick way where it can: it must read the same.
+    ZELT::ZELTBuffer plain;
+    ZELT_FUZZ_CHECK(plain.setBufferString(text.data(), static_cast<long>(text.size())) &&
+                    plain.setBufReserveSize(0) && plain.setMarkerPos(marker));
+    ZELT::ZELTElement plainElement = untouched;
+    const bool plainFound = ZELT::scanElement(plain, plainElement);
     ZELT::ZELTElement element = untouched;
     const bool found = ZELT::scanElement(in, element);
     ZELT_FUZZ_CHECK(found == (closingAt != std::string::npos));
     ZELT_FUZZ_CHECK(found == (scanError.reason == ZELT::ZELTReadError::none));
+    ZELT_FUZZ_CHECK(plainFound == found && plain.getMarkerPos() == in.getMarkerPos());
+    ZELT_FUZZ_CHECK(plainElement.tag == element.tag && plainElement.name == element.name &&
+                    plainElement.idx == element.idx && plainElement.value == element.value &&
+                    plainElement.offset == element.offset);
     const auto expectRead = [&](bool ok, size_t length) {
         if (!ok) {
             ZELT_FUZZ_CHECK(same(element, untouched) && in.getMarkerPos() == marker);

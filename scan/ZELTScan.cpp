@@ -1,26 +1,46 @@
 #include "ZELTScan.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <string>
+#include <typeinfo>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "ZELTScanText.h"
+#include "ZELTShortBytes.h"
+
+// The scanner's steps are small and run once per element. Optimised, they
+// are always inlined, so that they cost no calls and their results stay in
+// registers; unoptimised (debugging, coverage), each is kept once.
+#if defined(__OPTIMIZE__)
+#define ZELT_SCAN_INLINE [[gnu::always_inline]] inline
+#else
+#define ZELT_SCAN_INLINE inline
+#endif
 
 namespace ZELT {
 
+using namespace scanning;
+
 namespace {
 
-// The unread part of a buffer's content, [at, end), and the content's start.
-// Without an area, or with a marker outside the content, nothing is unread.
-struct Unread {
-    const char* text = nullptr;
-    const char* at = nullptr;
-    const char* end = nullptr;
-    long offset = 0; // the marker, as far as it lies in the content
-};
+// Exactly a ZELTBuffer: its own operations are called directly, which nothing
+// can observe and which saves the virtual calls; a derived buffer gets its
+// overrides. Its type_info is the library's own, so comparing addresses is
+// enough, and needs no call that would cost the quick way its registers;
+// were it ever another copy, the buffer would only take the general way.
+ZELT_SCAN_INLINE bool isPlain(const ZELTBuffer& in) { return &typeid(in) == &typeid(ZELTBuffer); }
 
-Unread unreadOf(const ZELTBuffer& in) {
+ZELT_SCAN_INLINE Unread readUnread(const ZELTBuffer& in) {
     Unread unread;
-    unread.text = in.getBufferString();
-    const long size = in.getBufferSize();
-    const long marker = in.getMarkerPos();
+    unread.plain = isPlain(in);
+    unread.text = unread.plain ? in.ZELTBuffer::getBufferString() : in.getBufferString();
+    const long size = unread.plain ? in.ZELTBuffer::getBufferSize() : in.getBufferSize();
+    const long marker = unread.plain ? in.ZELTBuffer::getMarkerPos() : in.getMarkerPos();
     if (unread.text == nullptr || size < 0) {
         unread.text = nullptr;
         return unread;
@@ -31,90 +51,153 @@ Unread unreadOf(const ZELTBuffer& in) {
     return unread;
 }
 
-std::string_view between(const char* begin, const char* end) { return {begin, static_cast<size_t>(end - begin)}; }
+// --- A word at a time ---
+// Elements are short, so searches of a few bytes run inline on 64-bit words
+// rather than in the C library, which pays off only for longer ones; the
+// scanner's steps are always inlined, so that they cost no calls and their
+// results stay in registers.
 
-// How the text at the marker fails to open an element in one of the three
-// written forms; ok when it does.
-enum class Opening { ok, endOfText, notAnElement, noEnd, unknownAttribute, unterminatedValue };
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the first byte of a loaded word must be its lowest");
 
-struct OpeningTag {
-    Opening state = Opening::ok;
-    std::string_view tag, name, idx;
-    // ok: the value's first byte; otherwise where the opening tag went wrong.
-    const char* stop = nullptr;
-};
+using Word = std::uint64_t;
+constexpr long wordSize = sizeof(Word);
+constexpr Word lowBits = 0x0101010101010101U;
+constexpr Word highBits = 0x8080808080808080U;
+
+constexpr Word repeated(char c) { return lowBits * static_cast<unsigned char>(c); }
+
+// The high bit of each byte of @p word that equals @p c: exact up to the
+// first such byte (a borrow may flag bytes after it), which is all the
+// searches use.
+ZELT_SCAN_INLINE constexpr Word bytesEqual(Word word, char c) {
+    const Word x = word ^ repeated(c);
+    return (x - lowBits) & ~x & highBits;
+}
+
+ZELT_SCAN_INLINE long firstFlagged(Word flags) { return __builtin_ctzll(flags) / 8; }
+
+// The first byte in [p, end) that is @p c or @p d, or end.
+ZELT_SCAN_INLINE const char* findEither(const char* p, const char* end, char c, char d) {
+    for (; end - p >= wordSize; p += wordSize) {
+        const Word word = shortBytes::load<Word>(p);
+        if (const Word flags = bytesEqual(word, c) | bytesEqual(word, d)) {
+            return p + firstFlagged(flags);
+        }
+    }
+    while (p < end && *p != c && *p != d) {
+        ++p;
+    }
+    return p;
+}
+
+// The first @p c in [p, end), or end: the first words inline, the rest, when
+// the distance is long, by memchr.
+ZELT_SCAN_INLINE const char* findByte(const char* p, const char* end, char c) {
+    for (const char* const inlineEnd = p + 2 * wordSize; p < inlineEnd && end - p >= wordSize; p += wordSize) {
+        if (const Word flags = bytesEqual(shortBytes::load<Word>(p), c)) {
+            return p + firstFlagged(flags);
+        }
+    }
+    const void* const found = std::memchr(p, c, static_cast<size_t>(end - p));
+    return found != nullptr ? static_cast<const char*>(found) : end;
+}
+
+// Whether the @p length bytes at @p a and @p b are the same.
+ZELT_SCAN_INLINE bool sameText(const char* a, const char* b, size_t length) { return shortBytes::same(a, b, length); }
 
 // The attributes the writers put after the tag, in their order.
 constexpr std::string_view attributeStarts[] = {" Name=\"", " Idx=\""};
 
-OpeningTag parseOpening(const char* at, const char* end) {
-    OpeningTag opening;
-    opening.stop = at;
-    if (at == end) {
-        opening.state = Opening::endOfText;
-        return opening;
-    }
-    if (*at != '<') {
-        opening.state = Opening::notAnElement;
-        return opening;
-    }
-    const char* p = at + 1;
-    while (p < end && *p != ' ' && *p != '>') {
-        ++p;
-    }
-    opening.tag = between(at + 1, p);
-    std::string_view* const values[] = {&opening.name, &opening.idx};
+ZELT_SCAN_INLINE bool refuse(OpeningTag& opening, Opening state, const char* stop, bool cut) {
+    opening.state = state;
+    opening.stop = stop;
+    opening.cut = cut;
+    return false;
+}
+
+// The attributes from @p p, where the tag ended, on; see parseOpening.
+bool parseAttributes(const char* p, const char* end, OpeningTag& opening) {
     for (size_t attribute = 0;; ++attribute) {
-        opening.stop = p;
         if (p == end) {
-            opening.state = Opening::noEnd;
-            return opening;
+            return refuse(opening, Opening::noEnd, p, true);
         }
         if (*p == '>') {
             opening.stop = p + 1;
-            return opening;
+            return true;
         }
-        if (attribute == std::size(attributeStarts) ||
-            between(p, end).substr(0, attributeStarts[attribute].size()) != attributeStarts[attribute]) {
-            opening.state = *p == ' ' ? Opening::unknownAttribute : Opening::noEnd;
-            return opening;
+        const Opening wrong = *p == ' ' ? Opening::unknownAttribute : Opening::noEnd;
+        if (attribute == std::size(attributeStarts)) {
+            return refuse(opening, wrong, p, false);
         }
-        const char* const value = p + attributeStarts[attribute].size();
-        const void* const quote = std::memchr(value, '"', static_cast<size_t>(end - value));
-        if (quote == nullptr) {
-            opening.stop = value;
-            opening.state = Opening::unterminatedValue;
-            return opening;
+        const std::string_view start = attributeStarts[attribute];
+        const auto remaining = static_cast<size_t>(end - p);
+        if (remaining < start.size() || !sameText(p, start.data(), start.size())) {
+            // Cut when what there is begins the attribute.
+            return refuse(opening, wrong, p, remaining < start.size() && sameText(p, start.data(), remaining));
         }
-        p = static_cast<const char*>(quote);
-        *values[attribute] = between(value, p);
+        const char* const value = p + start.size();
+        p = findByte(value, end, '"');
+        if (p == end) {
+            return refuse(opening, Opening::unterminatedValue, value, true);
+        }
+        (attribute == 0 ? opening.name : opening.idx) = between(value, p);
         ++p;
     }
 }
 
+// Reads the opening tag at @p at into @p opening: true when it is one of the
+// three written forms, otherwise false with the state saying how it fails.
+ZELT_SCAN_INLINE bool parseOpening(const char* at, const char* end, OpeningTag& opening) {
+    if (at == end || *at != '<') {
+        return refuse(opening, at == end ? Opening::endOfText : Opening::notAnElement, at, at == end);
+    }
+    const char* const tagEnd = findEither(at + 1, end, ' ', '>');
+    opening.tag = between(at + 1, tagEnd);
+    if (tagEnd != end && *tagEnd == '>') { // the plain form, the most common
+        opening.stop = tagEnd + 1;
+        return true;
+    }
+    return parseAttributes(tagEnd, end, opening);
+}
+
+// --- The closing text ---
+
 constexpr size_t closingExtra = 4; // "</", ">" and the line feed around the tag
 
-// Whether "</tag>\n" stands at @p at, within [at, end).
-bool isClosingText(const char* at, const char* end, std::string_view tag) {
+// Whether "</tag>\n" stands at @p at, within [at, end). @p tagInText: the
+// tag stands in the same text before @p at (not so a caller's tag).
+template <bool tagInText = true>
+ZELT_SCAN_INLINE bool isClosingText(const char* at, const char* end, std::string_view tag) {
     const size_t tagLength = tag.size();
+    // Tags of up to six bytes, most of them, are compared with "</" as one
+    // word and the ">\n" after them as another. A word read at a tag in the
+    // text stays within the content, which goes on at least to @p at + 10.
+    constexpr size_t shortTag = wordSize - 2;
+    if constexpr (tagInText) {
+        if (tagLength <= shortTag && end - at >= wordSize + 2) {
+            const Word expected = Word{'<'} | Word{'/'} << 8 | shortBytes::load<Word>(tag.data()) << 16;
+            const Word compared = ~Word{0} >> (64 - 8 * (tagLength + 2));
+            return ((shortBytes::load<Word>(at) ^ expected) & compared) == 0 &&
+                   shortBytes::load<std::uint16_t>(at + tagLength + 2) == (std::uint16_t{'\n'} << 8 | '>');
+        }
+    }
     return static_cast<size_t>(end - at) >= tagLength + closingExtra && at[0] == '<' && at[1] == '/' &&
-           std::memcmp(at + 2, tag.data(), tagLength) == 0 && at[tagLength + 2] == '>' && at[tagLength + 3] == '\n';
+           at[tagLength + 2] == '>' && at[tagLength + 3] == '\n' && sameText(at + 2, tag.data(), tagLength);
 }
 
 // The first "</tag>\n" in [from, end), or null.
-const char* findClosingText(const char* from, const char* end, std::string_view tag) {
-    // A value seldom holds "<", so the first candidate is nearly always the
-    // closing text. Values full of "<" go to memmem, which keeps the search
-    // linear however the candidates fail.
-    constexpr int candidatesTried = 4;
+template <bool tagInText = true>
+const char* searchClosingText(const char* from, const char* end, std::string_view tag) {
+    // Values full of "<" go to memmem after a few candidates, which keeps the
+    // search linear however the candidates fail.
+    constexpr int candidatesTried = 3;
     for (int tried = 0; tried < candidatesTried; ++tried) {
-        const void* const candidate = std::memchr(from, '<', static_cast<size_t>(end - from));
-        if (candidate == nullptr) {
-            return nullptr;
-        }
-        from = static_cast<const char*>(candidate);
-        if (isClosingText(from, end, tag)) {
+        from = findByte(from, end, '<');
+        if (isClosingText<tagInText>(from, end, tag)) {
             return from;
+        }
+        if (from == end) {
+            return nullptr;
         }
         ++from;
     }
@@ -124,11 +207,42 @@ const char* findClosingText(const char* from, const char* end, std::string_view 
     return static_cast<const char*>(memmem(from, static_cast<size_t>(end - from), closing.data(), closing.size()));
 }
 
+// The first "</tag>\n" in [from, end), or null. A value seldom holds "<", so
+// the first "<" is nearly always the closing text's.
+ZELT_SCAN_INLINE const char* findClosingText(const char* from, const char* end, std::string_view tag) {
+    const char* const first = findByte(from, end, '<');
+    if (isClosingText(first, end, tag)) {
+        return first;
+    }
+    return first == end ? nullptr : searchClosingText(first + 1, end, tag);
+}
+
+} // namespace
+
+namespace scanning {
+
+AtMarker::AtMarker(const ZELTBuffer& in)
+    : unread(readUnread(in)), opens(parseOpening(unread.at, unread.end, opening)) {}
+
+const char* AtMarker::closing() const { return findClosingText(opening.stop, unread.end, opening.tag); }
+
+const char* searchCallersClosingText(const char* from, const char* end, std::string_view tag) {
+    return searchClosingText<false>(from, end, tag);
+}
+
+Unread unreadOf(const ZELTBuffer& in) { return readUnread(in); }
+
+} // namespace scanning
+
+namespace {
+
 // Moves the marker past the element whose value ends at @p valueEnd and fills
 // @p element; false, changing nothing, when the buffer refuses the marker.
-bool take(ZELTBuffer& in, const Unread& unread, const OpeningTag& opening, const char* valueEnd, ZELTElement& element) {
-    const char* const next = valueEnd + opening.tag.size() + closingExtra;
-    if (!in.setMarkerPos(next - unread.text)) {
+ZELT_SCAN_INLINE bool take(ZELTBuffer& in, const AtMarker& at, const char* valueEnd, ZELTElement& element) {
+    const Unread& unread = at.unread;
+    const OpeningTag& opening = at.opening;
+    const long next = valueEnd + opening.tag.size() + closingExtra - unread.text;
+    if (!(unread.plain ? in.ZELTBuffer::setMarkerPos(next) : in.setMarkerPos(next))) {
         return false;
     }
     element.tag = opening.tag;
@@ -139,186 +253,183 @@ bool take(ZELTBuffer& in, const Unread& unread, const OpeningTag& opening, const
     return true;
 }
 
-// --- Explaining refusals ---
+// --- The common element at once ---
 
-// How much of the text, and of a caller's tag, a message shows.
-constexpr size_t excerptLength = 24;
-constexpr size_t tagShownLength = 64;
+#if defined(__SSE2__)
+// The next 32 bytes of the text, searched for single bytes with SSE2.
+class Ahead {
+public:
+    static constexpr long span = 32;
 
-// @p text as a C string literal would hold it; a quote is escaped only when
-// the text stands in quotes.
-std::string escaped(std::string_view text, bool quoted) {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\\' || (quoted && c == '"')) {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20 || byte >= 0x7f) {
-            out += "\\x";
-            out += hex[byte >> 4];
-            out += hex[byte & 0xf];
-        } else {
-            out += c;
+    ZELT_SCAN_INLINE explicit Ahead(const char* at)
+        : low(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at))),
+          high(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + span / 2))) {}
+
+    // Bit i set for each byte i that is @p c.
+    ZELT_SCAN_INLINE std::uint64_t find(char c) const {
+        return mask(low, c) | mask(high, c) << (span / 2);
+    }
+    // The same for the first half only, where short tags end.
+    ZELT_SCAN_INLINE std::uint64_t findNear(char c) const { return mask(low, c); }
+
+    // The first '<' in [from, end) sixteen bytes at a time, inline rather
+    // than by memchr, a call that would cost the quick way its registers;
+    // null when none is found before fewer than sixteen bytes are left.
+    ZELT_SCAN_INLINE static const char* findLessThan(const char* from, const char* end) {
+        for (; end - from >= span / 2; from += span / 2) {
+            if (const std::uint64_t found = mask(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)), '<')) {
+                return from + __builtin_ctzll(found);
+            }
         }
+        return nullptr;
     }
-    return out;
+
+private:
+    ZELT_SCAN_INLINE static std::uint64_t mask(__m128i bytes, char c) {
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))));
+    }
+
+    const __m128i low, high;
+};
+
+// The first byte flagged in @p found at or after @p from, as an index.
+ZELT_SCAN_INLINE long firstFrom(std::uint64_t found, long from) {
+    const std::uint64_t after = found & (~std::uint64_t{0} << from);
+    return after != 0 ? __builtin_ctzll(after) : Ahead::span;
+}
+#endif
+
+constexpr long noElement = -1;
+
+// The content of a plain buffer, for the quick way; text null when it has
+// no area or the buffer is not plain.
+struct PlainText {
+    const char* text = nullptr;
+    long size = 0;
+};
+
+ZELT_SCAN_INLINE PlainText plainText(const ZELTBuffer& in) {
+    const char* const text = isPlain(in) ? in.ZELTBuffer::getBufferString() : nullptr;
+    return {text, text != nullptr ? in.ZELTBuffer::getBufferSize() : 0};
 }
 
-// The first @p limit bytes of @p text, escaped, and "..." when that is not all.
-std::string shortened(std::string_view text, size_t limit, bool quoted = false) {
-    std::string out = escaped(text.substr(0, limit), quoted);
-    if (quoted) {
-        out = '"' + out + '"';
+// Reads the element at @p marker of @p content when its opening tag is
+// `<tag>` or `<tag Name="...">` within the next bytes, which one SSE2 search
+// of them finds together with the first '<' after it, and when that '<'
+// begins the closing text: fills @p element and returns where the marker
+// goes next. Returns noElement, changing nothing, in every other case, which
+// the general way then decides; so it reads exactly what that way reads,
+// only faster. A plain buffer keeps its marker within its content.
+ZELT_SCAN_INLINE long scanQuickly(const PlainText& content, long marker, ZELTElement& element) {
+#if defined(__SSE2__)
+    const char* const text = content.text;
+    if (text == nullptr) {
+        return noElement;
     }
-    return text.size() > limit ? out + "..." : out;
-}
-
-std::string shownTag(std::string_view tag) { return shortened(tag, tagShownLength); }
-
-// The opening tag found at the marker, or the start of the text when no ">"
-// ends it soon.
-std::string foundTag(const Unread& unread) {
-    std::string_view found = between(unread.at, unread.end);
-    const size_t close = found.find('>');
-    if (close < excerptLength) {
-        found = found.substr(0, close + 1);
+    const char* const at = text + marker;
+    const char* const end = text + content.size;
+    if (end - at < Ahead::span || *at != '<') {
+        return noElement;
     }
-    return shortened(found, excerptLength);
-}
-
-std::string textBefore(const Unread& unread) {
-    return "text before an element: " + shortened(between(unread.at, unread.end), excerptLength, true);
-}
-
-// A refusal at the marker: its position, and @p detail after "line L, column C: ".
-ZELTReadError refusal(const Unread& unread, ZELTReadError::Reason reason, const std::string& detail) {
-    ZELTReadError error;
-    error.reason = reason;
-    error.offset = unread.offset;
-    if (unread.text != nullptr) {
-        const std::string_view before(unread.text, static_cast<size_t>(unread.offset));
-        error.line = 1 + static_cast<long>(std::count(before.begin(), before.end(), '\n'));
-        const size_t lineFeed = before.rfind('\n');
-        error.column = unread.offset - (lineFeed == std::string_view::npos ? -1 : static_cast<long>(lineFeed));
+    const Ahead ahead(at);
+    const std::uint64_t tagEnds = ahead.findNear(' ') | ahead.findNear('>');
+    if (tagEnds == 0) {
+        return noElement;
     }
-    error.message = "line " + std::to_string(error.line) + ", column " + std::to_string(error.column) + ": " + detail;
-    return error;
-}
-
-std::string noClosingText(std::string_view tag) { return "no </" + shownTag(tag) + "> and line feed follows"; }
-
-// Why the opening tag at the marker is not one of the three written forms.
-ZELTReadError explainOpening(const Unread& unread, const OpeningTag& opening) {
-    if (opening.state == Opening::endOfText) {
-        return refusal(unread, ZELTReadError::endOfText, "end of text where an element was expected");
-    }
-    if (opening.state == Opening::notAnElement) {
-        return refusal(unread, ZELTReadError::notAnElement, textBefore(unread));
-    }
-    std::string detail = "after " + shortened(between(unread.at, opening.stop), excerptLength) + ": ";
-    if (opening.state == Opening::noEnd) {
-        detail += "no \">\" ends the opening tag";
-    } else if (opening.state == Opening::unterminatedValue) {
-        detail += "unterminated attribute value";
-    } else {
-        detail += "unknown attribute";
-        // Right after the tag, the space more likely belongs to the tag itself.
-        if (opening.stop == opening.tag.data() + opening.tag.size()) {
-            detail += " (a tag cannot hold a space or '>')";
+    const long tagEnd = __builtin_ctzll(tagEnds);
+    long valueStart = tagEnd + 1;
+    std::string_view name;
+    if (at[tagEnd] == ' ') {
+        const std::string_view start = attributeStarts[0];
+        const long nameStart = tagEnd + static_cast<long>(start.size());
+        const long quote = firstFrom(ahead.find('"'), nameStart);
+        // The Name form only, with both quotes and the '>' within the bytes searched.
+        if (quote >= Ahead::span - 1 || !sameText(at + tagEnd, start.data(), start.size()) || at[quote + 1] != '>') {
+            return noElement;
         }
+        name = between(at + nameStart, at + quote);
+        valueStart = quote + 2;
     }
-    return refusal(unread, ZELTReadError::attributes, detail);
+    // The first '<' after the opening one, found without waiting for where
+    // the opening tag ends, which keeps this step off the chain of loads from
+    // one element to the next. It is the first '<' of the value unless the
+    // tag or the Name holds one; then it is refused here.
+    const std::uint64_t lessThans = ahead.find('<');
+    const long lessThan = firstFrom(lessThans & (lessThans - 1), 0);
+    const char* const closing = lessThan < Ahead::span ? at + lessThan : Ahead::findLessThan(at + Ahead::span, end);
+    const std::string_view tag = between(at + 1, at + tagEnd);
+    if (closing == nullptr || closing < at + valueStart || !isClosingText(closing, end, tag)) {
+        return noElement;
+    }
+    element.tag = tag;
+    element.name = name;
+    element.idx = {};
+    element.value = between(at + valueStart, closing);
+    element.offset = marker;
+    return closing + tag.size() + closingExtra - text;
+#else
+    static_cast<void>(content);
+    static_cast<void>(marker);
+    static_cast<void>(element);
+    return noElement;
+#endif
+}
+
+// scanElement for every element: see scanQuickly. Out of line, so that the
+// quick way keeps few registers to save.
+[[gnu::noinline]] bool scanGenerally(ZELTBuffer& in, ZELTElement& element) {
+    const AtMarker at(in);
+    if (!at.opens) {
+        return false;
+    }
+    const char* const closing = at.closing();
+    return closing != nullptr && take(in, at, closing, element);
 }
 
 } // namespace
 
 bool scanElement(ZELTBuffer& in, ZELTElement& element) {
-    const Unread unread = unreadOf(in);
-    const OpeningTag opening = parseOpening(unread.at, unread.end);
-    if (opening.state != Opening::ok) {
-        return false;
+    const PlainText content = plainText(in);
+    const long next = scanQuickly(content, content.text != nullptr ? in.ZELTBuffer::getMarkerPos() : 0, element);
+    // The closing text lies within the content, so a plain buffer takes the
+    // marker past it, and the call can end this one.
+    return next != noElement ? in.ZELTBuffer::setMarkerPos(next) : scanGenerally(in, element);
+}
+
+long scanElements(ZELTBuffer& in, ZELTElement* elements, long count) {
+    long read = 0;
+    for (;;) {
+        const PlainText content = plainText(in);
+        if (content.text != nullptr) {
+            // The marker is kept here and set once, after the elements read the quick way.
+            long marker = in.ZELTBuffer::getMarkerPos();
+            for (long next = 0; read < count && (next = scanQuickly(content, marker, elements[read])) != noElement;
+                 ++read) {
+                marker = next;
+            }
+            in.ZELTBuffer::setMarkerPos(marker);
+        }
+        // An element the quick way leaves, then the quick way again.
+        if (read == count || !scanGenerally(in, elements[read])) {
+            return read;
+        }
+        ++read;
     }
-    const char* const closing = findClosingText(opening.stop, unread.end, opening.tag);
-    return closing != nullptr && take(in, unread, opening, closing, element);
 }
 
 bool scanBytes(ZELTBuffer& in, long length, ZELTElement& element) {
-    const Unread unread = unreadOf(in);
-    const OpeningTag opening = parseOpening(unread.at, unread.end);
-    if (opening.state != Opening::ok || length < 0 || length > unread.end - opening.stop) {
+    const AtMarker at(in);
+    if (!at.opens || length < 0 || length > at.unread.end - at.opening.stop) {
         return false;
     }
-    const char* const closing = opening.stop + length;
-    return isClosingText(closing, unread.end, opening.tag) && take(in, unread, opening, closing, element);
+    const char* const closing = at.opening.stop + length;
+    return isClosingText(closing, at.unread.end, at.opening.tag) && take(in, at, closing, element);
 }
 
-std::string_view ZELTReadError::detail() const {
-    const std::string_view text(message);
-    const size_t prefixEnd = text.find(": ");
-    if (text.compare(0, 5, "line ") != 0 || prefixEnd == std::string_view::npos) {
-        return text;
-    }
-    return text.substr(prefixEnd + 2);
-}
-
-ZELTReadError explainRead(const char* name, const ZELTBuffer& in) {
-    const Unread unread = unreadOf(in);
-    if (name == nullptr) {
-        return refusal(unread, ZELTReadError::otherTag, "no tag given (the name is null)");
-    }
-    const std::string_view tag(name);
-    const std::string expected = "<" + shownTag(tag) + ">";
-    if (unread.at == unread.end) {
-        return refusal(unread, ZELTReadError::endOfText, "end of text where " + expected + " was expected");
-    }
-    if (*unread.at != '<') {
-        return refusal(unread, ZELTReadError::notAnElement,
-                       textBefore(unread) + " where " + expected + " was expected");
-    }
-    // The typed readers compare "<", the tag and ">" and do not parse further.
-    const auto remaining = static_cast<size_t>(unread.end - unread.at);
-    const bool sameTag = remaining > tag.size() && std::memcmp(unread.at + 1, tag.data(), tag.size()) == 0;
-    const char after = sameTag && remaining > tag.size() + 1 ? unread.at[tag.size() + 1] : '\0';
-    if (after == ' ') {
-        return refusal(unread, ZELTReadError::attributes, expected + " carries attributes");
-    }
-    if (after != '>') {
-        return refusal(unread, ZELTReadError::otherTag, "expected " + expected + ", found " + foundTag(unread));
-    }
-    // They search the text up to its first NUL, from the opening tag on, and
-    // take the first closing text found.
-    const void* const nul = std::memchr(unread.at, '\0', remaining);
-    const size_t searched = nul == nullptr ? remaining : static_cast<size_t>(static_cast<const char*>(nul) - unread.at);
-    const char* const limit = unread.at + searched;
-    const char* const closing = findClosingText(unread.at, limit, tag);
-    if (closing == nullptr || closing < unread.at + tag.size() + 2) {
-        std::string detail = noClosingText(tag);
-        if (limit < unread.end) {
-            detail += " before the NUL byte at offset " + std::to_string(limit - unread.text);
-        }
-        return refusal(unread, ZELTReadError::noClosingText, detail);
-    }
-    return {};
-}
-
-ZELTReadError explainScan(const ZELTBuffer& in) {
-    const Unread unread = unreadOf(in);
-    const OpeningTag opening = parseOpening(unread.at, unread.end);
-    if (opening.state != Opening::ok) {
-        return explainOpening(unread, opening);
-    }
-    if (findClosingText(opening.stop, unread.end, opening.tag) == nullptr) {
-        return refusal(unread, ZELTReadError::noClosingText, noClosingText(opening.tag));
-    }
-    return {};
+bool scanNeedsMore(const ZELTBuffer& in) {
+    const AtMarker at(in);
+    // An element waiting for its closing text: "</tag>\n" would complete it.
+    return at.opens ? at.closing() == nullptr : at.opening.cut;
 }
 
 } // namespace ZELT

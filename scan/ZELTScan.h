@@ -25,6 +25,13 @@ struct ZELTElement {
 /// otherwise returns false and changes neither. explainScan says why.
 ZELT_API bool scanElement(ZELTBuffer& in, ZELTElement& element);
 
+/// Reads up to @p count elements one after the other into @p elements (room
+/// for @p count), as that many calls of scanElement would; returns how many
+/// it read, fewer than @p count when scanElement refuses the next (0 when it
+/// refuses the first). The marker moves past those read. Many elements at
+/// once cost less than a call for each: the quickest way to read a text through.
+ZELT_API long scanElements(ZELTBuffer& in, ZELTElement* elements, long count);
+
 /// Reads a raw-byte element of exactly @p length value bytes (which may hold
 /// NUL, `<` and the closing text itself): the opening tag as scanElement
 /// takes it, the bytes, then `</tag>` and a line feed right after them.
@@ -57,6 +64,13 @@ ZELT_API ZELTReadError explainRead(const char* name, const ZELTBuffer& in);
 /// attributes (an opening tag that is none of the three forms: an unknown or
 /// unterminated attribute, no `>`) or noClosingText.
 ZELT_API ZELTReadError explainScan(const ZELTBuffer& in);
+
+/// Whether text appended to @p in could let scanElement read the element at
+/// its marker, which it refuses now: true when the unread text is empty, or
+/// ends within an opening tag of one of the three forms or before the closing
+/// text, as at the end of a window onto a longer text (see ZELTFileReader);
+/// false when scanElement reads the element, or refuses it whatever follows.
+ZELT_API bool scanNeedsMore(const ZELTBuffer& in);
 
 } // namespace ZELT
 

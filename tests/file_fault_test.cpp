@@ -191,6 +191,30 @@ TEST_F(FileFault, InterruptedOpensAndReadsAndUnmappableFilesStillLoad) {
     }
 }
 
+// ---------------------------------------------------------------- reading a window at a time
+
+TEST_F(FileFault, AReaderResumesAfterSignalsAndKeepsTheTextAfterAFailedRead) {
+    zelt_test::writeWhole(folder.path("data"), "<a>1</a>\n<b>2</b>\n");
+    inject(Open, EINTR, 2);
+    ZELT::ZELTFileReader reader(folder.path("data").c_str());
+    ASSERT_TRUE(reader.isOpen());
+    ZELT::ZELTBuffer in;
+    inject(Read, EINTR, 2);
+    ASSERT_TRUE(reader.fill(in, 10));
+    EXPECT_EQ(faults[Read].times, 0) << "the fault was not reached";
+    ASSERT_TRUE(in.setMarkerPos(9));
+    inject(Read, EIO);
+    std::string error;
+    EXPECT_FALSE(reader.fill(in, 10, &error));
+    EXPECT_EQ(error, folder.path("data") + ": cannot read: Input/output error");
+    EXPECT_FALSE(reader.atEnd());
+    EXPECT_EQ(zelt_test::contentOf(in), "<");
+    // The next read goes on where the failed one would have.
+    EXPECT_TRUE(reader.fill(in, 10));
+    EXPECT_EQ(zelt_test::contentOf(in), "<b>2</b>\n");
+    EXPECT_EQ(reader.consumed(), 9);
+}
+
 } // namespace
 
 // The C library's functions, as the library calls them.

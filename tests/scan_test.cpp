@@ -11,6 +11,7 @@
 using ZELT::ZELTBuffer;
 using ZELT::ZELTElement;
 using ZELT::ZELTReadError;
+using zelt_test::DerivedBuffer;
 using zelt_test::makeFormatter;
 
 namespace {
@@ -98,6 +99,143 @@ TEST(ScanForms, TakesTagsOfEveryLengthAndValuesByTheContentSize) {
     ASSERT_TRUE(ZELT::scanElement(in, element));
     EXPECT_EQ(element.value, "one");
     EXPECT_STREQ(in.getBufferStringFromMarker(), "two</t>\n");
+}
+
+// The element an opening tag, a value and the closing text make.
+std::string elementOf(const std::string& opening, const std::string& tag, const std::string& value) {
+    return opening + value + "</" + tag + ">\n";
+}
+
+// Reads @p text from @p marker in a plain buffer, whose area ends right after
+// the content, and in a derived one; both must give @p expected (or refuse
+// when it is null) and leave the marker alike.
+void expectBothWays(const std::string& text, long marker, const ZELTElement* expected) {
+    // scanElement takes its general way for a derived buffer.
+    ZELTBuffer plain;
+    DerivedBuffer derived;
+    for (ZELTBuffer* in : {&plain, static_cast<ZELTBuffer*>(&derived)}) {
+        load(*in, text, marker);
+        in->setBufReserveSize(0);
+        ZELTElement element = sentinel();
+        ASSERT_EQ(ZELT::scanElement(*in, element), expected != nullptr) << testing::PrintToString(text);
+        expectSame(element, expected != nullptr ? *expected : sentinel());
+    }
+    EXPECT_EQ(plain.getMarkerPos(), derived.getMarkerPos());
+}
+
+// Every length of tag, Name and value around the sixteen and 32 bytes that
+// scanElement looks at first, and the text's end just before, at and after
+// where that look needs it.
+TEST(ScanForms, ReadTheSameByEveryWay) {
+    const std::string before = "<a>\n</a>\n";
+    const auto marker = static_cast<long>(before.size());
+    const std::string trailers[] = {"", "<n>", "<n>1</n>\n", std::string(40, '-')};
+    for (size_t tagLength = 0; tagLength <= 17; ++tagLength) {
+        const std::string tag(tagLength, 't');
+        // No attribute, Name="...", and Name="..." Idx="1".
+        for (int form = 0; form < 3; ++form) {
+            for (size_t nameLength = 0; nameLength <= (form == 0 ? 0 : 26); ++nameLength) {
+                const std::string name(nameLength, 'n');
+                const std::string opening = "<" + tag + (form == 0 ? "" : " Name=\"" + name + "\"") +
+                                            (form == 2 ? " Idx=\"1\"" : "") + ">";
+                for (size_t valueLength = 0; valueLength <= 36; valueLength += form == 0 ? 1 : 9) {
+                    const std::string value(valueLength, 'v');
+                    const ZELTElement expected{tag, name, form == 2 ? "1" : "", value, marker};
+                    for (const std::string& trailer : trailers) {
+                        expectBothWays(before + elementOf(opening, tag, value) + trailer, marker, &expected);
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(ScanForms, ValuesAndAttributesHoldingMarkupReadTheSameByEveryWay) {
+    const std::string padding(40, '.');
+    const std::string values[] = {"<", "a<b", "</t>", "</t>\r\n", "</tt>\n", "<</t", "</t>" + padding, ">"};
+    struct Opening {
+        std::string text, name, idx;
+    };
+    const Opening openings[] = {{"<t>", "", ""}, {"<t Name=\"<x>\">", "<x>", ""}, {"<t Name=\"a b\" Idx=\"</t>\n\">", "a b", "</t>\n"}};
+    for (const std::string& value : values) {
+        for (const Opening& opening : openings) {
+            const ZELTElement expected{"t", opening.name, opening.idx, value, 0};
+            expectBothWays(elementOf(opening.text, "t", value) + padding, 0, &expected);
+        }
+    }
+    const std::string refused[] = {"<t Name=\"x\"y>1</t>\n", "<t Nam=\"x\">1</t>\n", "<t Name=\"x\" Id=\"1\">1</t>\n",
+                                   "<t>1</t>\r\n", "<t>1</u>\n", "<" + std::string(20, 't') + "x", "x<t>1</t>\n"};
+    for (const std::string& text : refused) {
+        expectBothWays(text + padding, 0, nullptr);
+    }
+}
+
+// Elements the quick way reads and those it leaves to the general way (a
+// long tag, an Idx, a '<' in a value, the text's last bytes), read in
+// batches of every size, read as scanElement reads them one by one, and stop
+// where it refuses.
+TEST(ScanElements, ReadsInBatchesWhatScanElementReadsOneByOne) {
+    std::string text;
+    for (int i = 0; i < 30; ++i) {
+        text += elementOf("<n>", "n", std::to_string(i)) + elementOf("<" + std::string(20, 't') + ">", std::string(20, 't'), "x") +
+                elementOf("<a Name=\"b\" Idx=\"1\">", "a", "<v>") + elementOf("<c Name=\"d\">", "c", std::string(i, 'v'));
+    }
+    for (const std::string& tail : {""s, "junk"s, "<n>1</n>"s}) {
+        for (const long count : {0L, 1L, 2L, 3L, 7L, 64L, 1000L}) {
+            ZELTBuffer plain;
+            DerivedBuffer derived;
+            for (ZELTBuffer* in : {&plain, static_cast<ZELTBuffer*>(&derived)}) {
+                load(*in, text + tail);
+                ZELTBuffer single;
+                load(single, text + tail);
+                std::vector<ZELTElement> batch(static_cast<size_t>(count));
+                long read = 0;
+                long total = 0;
+                while ((read = ZELT::scanElements(*in, batch.data(), count)) > 0) {
+                    ASSERT_LE(read, count);
+                    for (long i = 0; i < read; ++i) {
+                        ZELTElement expected;
+                        ASSERT_TRUE(ZELT::scanElement(single, expected));
+                        expectSame(batch[static_cast<size_t>(i)], expected);
+                    }
+                    total += read;
+                    EXPECT_EQ(in->getMarkerPos(), single.getMarkerPos());
+                }
+                ZELTElement next;
+                EXPECT_FALSE(count > 0 && ZELT::scanElement(single, next)) << "batches stopped early";
+                EXPECT_EQ(total, count == 0 ? 0 : 120);
+                EXPECT_EQ(in->getMarkerPos(), single.getMarkerPos());
+            }
+        }
+    }
+}
+
+// Whether more text could complete the element: true for every proper
+// beginning of an element, false once it reads or can never read.
+TEST(ScanNeedsMore, TellsAnElementCutShortFromOneThatCannotBeRead) {
+    const std::string elements[] = {"<t>v</t>\n", "<t Name=\"n\">v</t>\n", "<t Name=\"n\" Idx=\"1\">v</t>\n",
+                                    "<>x</>\n", "<count>" + std::string(40, '9') + "</count>\n"};
+    for (const std::string& element : elements) {
+        for (size_t length = 0; length <= element.size(); ++length) {
+            ZELTBuffer plain;
+            DerivedBuffer derived;
+            for (ZELTBuffer* in : {&plain, static_cast<ZELTBuffer*>(&derived)}) {
+                load(*in, "<a>1</a>\n" + element.substr(0, length), 9);
+                EXPECT_EQ(ZELT::scanNeedsMore(*in), length < element.size()) << element.substr(0, length);
+            }
+        }
+    }
+    const std::pair<std::string, bool> texts[] = {
+        {"x", false}, {"\n<t>", false}, {"<t Nx", false}, {"<t Name=\"n\"x", false}, {"<t Name=\"n\" I", true},
+        {"<t Name=\"n\" Idx=\"1\" ", false}, {"<t Name=\"n\" Idx=\"1\"x", false}, {"<t>v</t>\r", true}, {"<t>v</u>\n", true},
+    };
+    for (const auto& [text, needsMore] : texts) {
+        ZELTBuffer in;
+        load(in, text);
+        EXPECT_EQ(ZELT::scanNeedsMore(in), needsMore) << text;
+    }
+    ZELTBuffer empty;
+    EXPECT_TRUE(ZELT::scanNeedsMore(empty));
 }
 
 TEST(ScanBytes, ReadsExactlyTheGivenBytes) {
@@ -230,6 +368,7 @@ const Explained explained[] = {
              R"(text before an element: "\n<count>1</count>\n" where <count> was expected)")},
     {"<v>1</v>\n", 9, "v", refused(Reason::endOfText, 9, 2, 1, "end of text where <v> was expected")},
     {"<v>1</v>", 0, "v", refused(Reason::noClosingText, 0, 1, 1, "no </v> and line feed follows")},
+    {"<v>1</v>\n<w>2</w>\n", 0, "v", {}}, // the caller's short tag is compared byte by byte, never read past
     {"<v>1\0</v>\n"s, 0, "v",
      refused(Reason::noClosingText, 0, 1, 1, "no </v> and line feed follows before the NUL byte at offset 4")},
     {"<x></x></x>\n", 0, "x></x", refused(Reason::noClosingText, 0, 1, 1, "no </x></x> and line feed follows")},

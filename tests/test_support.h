@@ -28,6 +28,10 @@ inline std::unique_ptr<ZELT::ZELTFx> makeFormatter(long convBufferSize = 0) {
     return fx;
 }
 
+// Not exactly a ZELTBuffer, but the same in every way: code that treats a
+// plain ZELTBuffer specially takes its general way for it.
+class DerivedBuffer : public ZELT::ZELTBuffer {};
+
 // A handle that records every call a formatter makes on it, in order.
 class RecordingBuffer : public ZELT::ZELTBuffer {
 public:

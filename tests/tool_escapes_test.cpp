@@ -130,6 +130,30 @@ TEST(Escapes, CharactersAcrossChunkEdgesAreWrittenWhole) {
     }
 }
 
+// Texts up to past the sixteen bytes that are copied at once, with one byte
+// to escape at each place, or none.
+TEST(Escapes, ShortTextsWithAnEscapeAnywhere) {
+    for (size_t length = 0; length <= 33; ++length) {
+        const std::string plain(length, 'a');
+        for (const Format& format : formats) {
+            EXPECT_EQ(inner(format, plain), plain) << format.name << " x " << length;
+        }
+        for (size_t at = 0; at < length; ++at) {
+            for (const char special : {'\x01', '\t', '"', '\\', '&', '<', '\x7f'}) {
+                std::string text = plain;
+                text[at] = special;
+                for (const Format& format : formats) {
+                    if (!format.xml || zelt_tool::xmlCanCarry(text)) {
+                        EXPECT_EQ(inner(format, text),
+                                  plain.substr(0, at) + inner(format, {special}) + plain.substr(at + 1))
+                            << format.name << ": " << length << " bytes, " << int{special} << " at " << at;
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST(Escapes, TheWidestTextsAroundChunkAndBufferSizes) {
     // Per format (in the order of formats), the byte that grows most when escaped.
     const std::pair<char, std::string> widest[] = {{'\x01', "\\x01"}, {'\x01', "\\u0001"}, {'&', "&amp;"}, {'"', "&quot;"}};

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <climits>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -80,6 +82,26 @@ TEST(Output, AFailedWriteKeepsItsReason) {
 
 std::string base64(const std::string& bytes) {
     return captured([&](Output& out) { zelt_tool::writeBase64(out, bytes); });
+}
+
+// Every count of digits, both sides of 2^32, and the widest numbers.
+TEST(Output, WritesNumbersAsTheStandardLibraryDoes) {
+    std::vector<long> numbers = {0, 4294967295L, 4294967296L, -1, -4294967296L, LONG_MAX, LONG_MIN};
+    for (long power = 1;; power *= 10) {
+        numbers.insert(numbers.end(), {power - 1, power, power + 1});
+        if (power > LONG_MAX / 10) {
+            break;
+        }
+    }
+    std::string expected;
+    const std::string text = captured([&](Output& out) {
+        for (const long number : numbers) {
+            out.putNumber(number);
+            out.put(' ');
+            expected += std::to_string(number) + ' ';
+        }
+    });
+    EXPECT_EQ(text, expected);
 }
 
 TEST(Base64, KnownEncodings) {

@@ -53,6 +53,9 @@ GOOD = {
     "tags XML cannot name": [(t, b"", b"", b"x") for t in
                              (b"1a", b"a:b", b"xmlns", b"XmlX", b"element", b"a&b", b'"q"', b"-a", b".a", b"\xc3\xa9",
                               b"t" * 256)],
+    # Past the tool's 64 KiB window, with line feeds in values, so that lines
+    # and offsets are counted across the windows' edges.
+    "many windows": [(b"n", b"", b"", str(i).encode() + (b"\n" if i % 7 == 0 else b"")) for i in range(20000)],
     "tags XML can name": [(t, b"", b"", b"x") for t in
                           (b"a", b"_", b"A-b.c_1", b"xm", b"elements", b"zelt", b"t" * 255)],
     "Unicode": [(b"gr\xc3\xb6\xc3\x9fe", b"\xe2\x82\xac", b"\xf0\x9f\x98\x80", b"\xe2\x82\xac \xf0\x9f\x98\x80"),
@@ -68,6 +71,14 @@ GOOD = {
 
 def text_of(elements):
     return b"".join(element(tag, value, name, idx) for tag, name, idx, value in elements)
+
+
+def after_windows(elements, bad, detail):
+    """A BAD case: @p elements, which fill more than one of the tool's 64 KiB
+    windows, then the text @p bad, reported with @p detail where it begins."""
+    before = text_of(elements)
+    line = 1 + before.count(b"\n")
+    return before + bad, elements, f"FILE:{line}:1: {detail}"
 
 
 def positions(elements):
@@ -104,6 +115,12 @@ BAD = [
     ("a tag holding a space", b"<a b>x</a b>\n", [],
      "FILE:1:1: after <a: unknown attribute (a tag cannot hold a space or '>')"),
     ("a tag holding >", b"<a>b>x</a>b>\n", [], "FILE:1:1: no </a> and line feed follows"),
+    # Text that cannot be read in the window after the first, and text whose
+    # excerpt runs past the first window's end (its last four bytes).
+    ("no closing text after a window", *after_windows([(b"n", b"", b"", b"%05d\n" % i) for i in range(6000)],
+                                                       b"<a>1</b>\n", "no </a> and line feed follows")),
+    ("text across a window's end", *after_windows([(b"n", b"", b"", b"%04d" % i) for i in range(5461)], b"junk" * 7,
+                                                  'text before an element: "junkjunkjunkjunkjunkjunk"...')),
 ]
 
 failures = []
@@ -326,19 +343,21 @@ def test_cli(directory):
         expect(result.returncode == 2 and first_line(result.stderr).startswith(f"zelt: {arguments[1]}: "),
                f"{arguments}: {result.returncode} {result.stderr!r}")
 
-    # A text larger than the memory the program may have: reported, and the next file still checked.
+    # An element larger than the memory the program may have: reported, and the next file still checked.
+    # The text is read a window at a time, so only a single element can outgrow the memory.
     # Sanitized builds reserve more address space than any such limit leaves.
     with open(ZELT, "rb") as program:
         sanitized = b"__asan_init" in program.read()
     if not sanitized:
         sparse = os.path.join(directory, "huge.zelt")
         with open(sparse, "wb") as f:
+            f.write(b"<a>")
             f.truncate(1 << 30)
         limit = lambda: resource.setrlimit(resource.RLIMIT_AS, (768 << 20, 768 << 20))
         result = subprocess.run([ZELT, "check", sparse, path, sparse + "x"], capture_output=True, preexec_fn=limit)
         lines = result.stderr.decode().splitlines()
         expect(result.returncode == 2 and len(lines) == 2 and lines[0].startswith(f"zelt: {sparse}: ")
-               and lines[1].startswith(f"zelt: {sparse}x: "), f"a text too large: {result.returncode} {lines}")
+               and lines[1].startswith(f"zelt: {sparse}x: "), f"an element too large: {result.returncode} {lines}")
 
     # A reader that goes away early: quiet, status 0.
     big = write(directory, "big.zelt", text_of([(b"n", b"", b"", str(i).encode()) for i in range(200000)]))

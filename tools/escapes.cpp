@@ -6,19 +6,17 @@ namespace zelt_tool {
 
 namespace {
 
-constexpr bool printableAscii(int c) { return c >= 0x20 && c < 0x7F; }
-// The ASCII characters XML allows but for tab, line feed and carriage return: DEL is one.
-constexpr bool xmlAscii(int c) { return c >= 0x20 && c < 0x80; }
-
 char* hexEscape(char* to, unsigned char c) { return putHex(put(to, "\\x"), c); }
 
-// Each format: which ASCII bytes stand for themselves (plain), the escapes of
-// the others by name, what the rest of them become, then what well-formed
-// multi-byte characters and bytes outside UTF-8 become (see writeTranscoded).
+// Each format: which bytes stand for themselves (see PlainBytes), the escapes
+// of the other ASCII bytes by name, what the rest of them become, then what
+// well-formed multi-byte characters and bytes outside UTF-8 become (see
+// writeTranscoded).
 
 struct ListFormat {
-    static constexpr size_t widest = 4; // \xHH
-    static constexpr auto plain = byteTable([](int c) { return printableAscii(c) && c != '\\'; });
+    static constexpr size_t widest = 4;              // \xHH
+    static constexpr std::string_view notPlain = "\\\x7f"; // DEL is no printable character
+    static constexpr std::string_view alsoPlain = "";
     static constexpr Named named[] = {{'\t', "\\t"}, {'\n', "\\n"}, {'\r', "\\r"}, {'\\', "\\\\"}};
 
     static char* otherAscii(char* to, unsigned char c) { return hexEscape(to, c); }
@@ -31,7 +29,8 @@ struct ListFormat {
 
 struct JsonFormat {
     static constexpr size_t widest = 6; // \u00XX, \udcXX
-    static constexpr auto plain = byteTable([](int c) { return c >= 0x20 && c < 0x80 && c != '"' && c != '\\'; });
+    static constexpr std::string_view notPlain = "\"\\";
+    static constexpr std::string_view alsoPlain = "";
     static constexpr Named named[] = {{'"', "\\\""}, {'\\', "\\\\"}, {'\n', "\\n"}, {'\r', "\\r"}, {'\t', "\\t"}};
 
     static char* otherAscii(char* to, unsigned char c) { return putHex(put(to, "\\u00"), c); }
@@ -51,10 +50,8 @@ struct JsonFormat {
 template <bool attribute>
 struct XmlFormat {
     static constexpr size_t widest = 6; // &quot;
-    static constexpr auto plain = byteTable([](int c) {
-        return attribute ? xmlAscii(c) && c != '&' && c != '<' && c != '>' && c != '"'
-                         : (xmlAscii(c) && c != '&' && c != '<' && c != '>') || c == '\t' || c == '\n';
-    });
+    static constexpr std::string_view notPlain = attribute ? "&<>\"" : "&<>";
+    static constexpr std::string_view alsoPlain = attribute ? "" : "\t\n";
     static constexpr Named named[] = {{'&', "&amp;"}, {'<', "&lt;"},  {'>', "&gt;"}, {'"', "&quot;"},
                                       {'\t', "&#9;"}, {'\n', "&#10;"}, {'\r', "&#13;"}};
 
@@ -69,11 +66,7 @@ struct XmlFormat {
 
 void writeListField(Output& out, std::string_view text) { writeTranscoded<ListFormat>(out, text); }
 
-void writeJsonString(Output& out, std::string_view text) {
-    out.put('"');
-    writeTranscoded<JsonFormat>(out, text);
-    out.put('"');
-}
+void writeJsonString(Output& out, std::string_view text) { writeTranscoded<JsonFormat, '"'>(out, text); }
 
 bool xmlCanCarry(std::string_view text) {
     const auto* at = reinterpret_cast<const unsigned char*>(text.data());

@@ -7,28 +7,67 @@
 
 #include <unistd.h>
 
-#include "ZELTFile.h"
 #include "diagnostics.h"
 
 namespace zelt_tool {
 
-const char* displayName(const char* path) { return std::strcmp(path, "-") == 0 ? "<stdin>" : path; }
+namespace {
 
-bool loadInput(const char* path, ZELT::ZELTBuffer& in) {
+// Bytes read at a time: enough to make a read's cost small against the
+// scanning of what it brings, little enough to stay in the processor's cache.
+constexpr long window = 1L << 16;
+// More than a diagnostic shows of the text after an element that cannot be
+// read, so that the excerpt never ends early with the window.
+constexpr long excerptRoom = 256;
+
+bool isStandardInput(const char* path) { return std::strcmp(path, "-") == 0; }
+
+ZELT::ZELTFileReader openReader(const char* path) {
+    return isStandardInput(path) ? ZELT::ZELTFileReader(STDIN_FILENO, displayName(path)) : ZELT::ZELTFileReader(path);
+}
+
+} // namespace
+
+const char* displayName(const char* path) { return isStandardInput(path) ? "<stdin>" : path; }
+
+Input::Input(const char* path) : path(path), reader(openReader(path)) { fill(); }
+
+bool Input::fill() {
+    const char* const text = in.getBufferString();
+    lines.drop(text, in.getMarkerPos());
     std::string error;
-    bool loaded = false;
     try {
-        // The reasons name the file: "data.txt: cannot open: No such file or directory".
-        loaded = std::strcmp(path, "-") == 0 ? ZELT::loadDescriptor(STDIN_FILENO, displayName(path), in, &error)
-                                             : ZELT::loadFile(path, in, &error);
+        // The reasons name the file: "data.txt: cannot read: Is a directory".
+        const bool filled = reader.fill(in, window, &error);
+        windowStart = reader.consumed();
+        if (filled) {
+            return true;
+        }
     } catch (const std::bad_alloc&) {
-        // A text larger than the memory the program may have: the other files may still fit.
+        // An element larger than the memory the program may have: the other files may still fit.
         error = std::string(displayName(path)) + ": " + std::strerror(ENOMEM);
     }
-    if (!loaded) {
+    if (!reader.atEnd()) {
         complain("zelt: " + error);
+        failed = true;
     }
-    return loaded;
+    return false;
+}
+
+Status Input::refused() {
+    if (in.getMarkerPos() == in.getBufferSize()) {
+        return good;
+    }
+    if (in.getBufferSize() - in.getMarkerPos() < excerptRoom && !reader.atEnd()) {
+        fill();
+    }
+    ZELT::ZELTReadError error = ZELT::explainScan(in);
+    // The window starts where an element ended, after a line feed, so only
+    // the line and the offset move with it, not the column.
+    error.line += lines.firstLine() - 1;
+    error.offset += windowStart;
+    reportReadError(path, error);
+    return failed ? failure : badText;
 }
 
 } // namespace zelt_tool

@@ -2,16 +2,80 @@
 #define ZELT_TOOL_INPUT_H
 
 #include "ZELTBuffer.h"
+#include "ZELTFile.h"
+#include "ZELTScan.h"
+#include "commands.h"
+#include "lines.h"
 
 namespace zelt_tool {
 
-/// Loads the file at @p path, or standard input for "-", into @p in, marker
-/// at 0. On failure prints `zelt: FILE: reason` to standard error and
-/// returns false.
-bool loadInput(const char* path, ZELT::ZELTBuffer& in);
-
 /// How diagnostics name @p path: "<stdin>" for "-".
 const char* displayName(const char* path);
+
+/// The text of one file, or of standard input for "-", read a window at a
+/// time with ZELTFileReader, and the elements in it. Memory holds the window
+/// and at most the largest element, whatever the size of the text.
+class Input {
+public:
+    /// Opens @p path and reads the first window. On failure prints
+    /// `zelt: FILE: reason` to standard error, and ok() is false.
+    explicit Input(const char* path);
+    Input(const Input&) = delete;
+    Input& operator=(const Input&) = delete;
+
+    bool ok() const { return !failed; }
+
+    /// Hands each element to @p visit (bool(const ZELTElement&), its offset
+    /// counted in the whole text) until the text ends or visit returns false:
+    /// good. An element that cannot be read is reported as check does
+    /// (`FILE:LINE:COLUMN: reason`): badText. A read error is reported as
+    /// `zelt: FILE: reason`: failure.
+    template <typename Visit>
+    Status forEach(Visit visit) {
+        // Many elements a call: one call for each would cost a third more.
+        constexpr long batchSize = 64;
+        ZELT::ZELTElement batch[batchSize];
+        for (;;) {
+            long read = 0;
+            while ((read = ZELT::scanElements(in, batch, batchSize)) > 0) {
+                for (long i = 0; i < read; ++i) {
+                    batch[i].offset += windowStart;
+                    if (!visit(static_cast<const ZELT::ZELTElement&>(batch[i]))) {
+                        return good;
+                    }
+                }
+            }
+            // Refused at the window's end: the rest of the element may follow.
+            if (reader.atEnd() || !ZELT::scanNeedsMore(in)) {
+                return refused();
+            }
+            if (!fill() && failed) {
+                return failure;
+            }
+        }
+    }
+
+    /// The line (from 1) where @p element, just handed to a visit, begins.
+    /// Ask in the order of the elements.
+    long lineOf(const ZELT::ZELTElement& element) {
+        return lines.lineAt(in.getBufferString(), element.offset - windowStart);
+    }
+
+private:
+    // Drops what was read and appends the next window; false at the end of
+    // the text or on failure (reported, failed set).
+    bool fill();
+    // good when the whole text was read, otherwise reports why the element at
+    // the marker cannot be read and gives badText.
+    Status refused();
+
+    const char* path;
+    ZELT::ZELTFileReader reader;
+    ZELT::ZELTBuffer in;
+    LineCounter lines;
+    long windowStart = 0; // where the window's first byte stands in the text
+    bool failed = false;
+};
 
 } // namespace zelt_tool
 

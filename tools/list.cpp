@@ -35,7 +35,9 @@ public:
         out.putNumber(line);
         for (const std::string_view field : {element.tag, element.name, element.idx}) {
             out.put('\t');
-            writeListField(out, field);
+            if (!field.empty()) { // most elements have no Name and no Idx
+                writeListField(out, field);
+            }
         }
         out.put('\t');
         std::string_view value = element.value;

@@ -1,8 +1,6 @@
 #include "output.h"
 
 #include <cerrno>
-#include <charconv>
-#include <climits>
 
 #include <unistd.h>
 
@@ -16,10 +14,33 @@ void Output::writeLarge(std::string_view text) {
     writeOut(text.data(), text.size());
 }
 
-void Output::putNumber(long number) {
+namespace {
+
+// Writes @p value in decimal so that it ends just before @p end; returns where it begins.
+char* putDigitsBefore(char* end, unsigned long value) {
+    do {
+        *--end = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    return end;
+}
+
+} // namespace
+
+void Output::putWideNumber(long number) {
     constexpr size_t longestNumber = 20; // "-9223372036854775808"
+    // Rare: the digits are written one by one backwards into scratch space
+    // and then copied as a block of fixed size.
+    char digits[2 * longestNumber];
+    char* const end = digits + longestNumber;
+    const auto magnitude = number < 0 ? 0 - static_cast<unsigned long>(number) : static_cast<unsigned long>(number);
+    char* begin = putDigitsBefore(end, magnitude);
+    if (number < 0) {
+        *--begin = '-';
+    }
     char* const at = reserve(longestNumber);
-    commit(std::to_chars(at, at + longestNumber, number).ptr);
+    std::memcpy(at, begin, longestNumber);
+    commit(at + (end - begin));
 }
 
 bool Output::flush() {

@@ -2,6 +2,7 @@
 #define ZELT_TOOL_OUTPUT_H
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -40,8 +41,36 @@ public:
         }
     }
     void put(char c) { *reserve(1) = c, ++used; }
-    /// Writes @p number in decimal.
-    void putNumber(long number);
+    /// Writes @p number in decimal. Line numbers and offsets, below 2^32,
+    /// are written here, from the end; others by putWideNumber.
+    void putNumber(long number) {
+        if (number < 0 || number > static_cast<long>(UINT32_MAX)) {
+            putWideNumber(number);
+            return;
+        }
+        auto value = static_cast<std::uint32_t>(number);
+        const size_t length = decimalLength(value);
+        char* const begin = reserve(length);
+        char* end = begin + length;
+        // Four digits a round, as two pairs that do not wait on each other.
+        for (; value >= 10000; value /= 10000) {
+            const std::uint32_t four = value % 10000;
+            end -= 4;
+            std::memcpy(end, digitPairs + size_t{2} * (four / 100), 2);
+            std::memcpy(end + 2, digitPairs + size_t{2} * (four % 100), 2);
+        }
+        if (value >= 100) {
+            end -= 2;
+            std::memcpy(end, digitPairs + size_t{2} * (value % 100), 2);
+            value /= 100;
+        }
+        if (value >= 10) {
+            std::memcpy(begin, digitPairs + size_t{2} * value, 2);
+        } else {
+            *begin = static_cast<char>('0' + value);
+        }
+        commit(begin + length);
+    }
     /// Writes out what is buffered; false when a write has failed.
     bool flush();
 
@@ -49,6 +78,18 @@ public:
     int error() const { return errorNumber; }
 
 private:
+    static constexpr char digitPairs[] =
+        "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
+        "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
+
+    // How many decimal digits @p value has.
+    static size_t decimalLength(std::uint32_t value) {
+        if (value < 100000) {
+            return value < 100 ? (value < 10 ? 1 : 2) : value < 1000 ? 3 : value < 10000 ? 4 : 5;
+        }
+        return value < 10000000 ? (value < 1000000 ? 6 : 7) : value < 100000000 ? 8 : value < 1000000000 ? 9 : 10;
+    }
+    void putWideNumber(long number);
     void writeLarge(std::string_view text);
     void writeOut(const char* data, size_t size);
 

@@ -4,8 +4,13 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "output.h"
 
@@ -54,15 +59,118 @@ inline int decodeUtf8(const unsigned char* at, const unsigned char* end, char32_
     return length;
 }
 
-/// A 256-entry table, 1 for the bytes for which @p keep holds and 0 for the
-/// others (numbers, so that entries combine with `&` without branches).
-template <typename Keep>
-constexpr std::array<unsigned char, 256> byteTable(Keep keep) {
+/// Whether byte @p c stands for itself in @p Format: the printable ASCII
+/// bytes and DEL (0x20 to 0x7F) but the format's notPlain, and its alsoPlain.
+template <typename Format>
+constexpr bool standsForItself(int c) {
+    const auto byte = static_cast<char>(c);
+    return (c >= 0x20 && c < 0x80 && Format::notPlain.find(byte) == std::string_view::npos) ||
+           (c < 0x20 && Format::alsoPlain.find(byte) != std::string_view::npos);
+}
+
+/// standsForItself as a 256-entry table of 1 and 0 (numbers, so that entries
+/// combine with `&` without branches).
+template <typename Format>
+constexpr std::array<unsigned char, 256> plainBytes = [] {
     std::array<unsigned char, 256> table{};
     for (int c = 0; c < 256; ++c) {
-        table[static_cast<size_t>(c)] = keep(c) ? 1 : 0;
+        table[static_cast<size_t>(c)] = standsForItself<Format>(c) ? 1 : 0;
     }
     return table;
+}();
+
+#if defined(__SSE2__)
+/// standsForItself for sixteen bytes at once: bit i for byte i.
+template <typename Format>
+unsigned plainMask(__m128i bytes) {
+    const auto equal = [&bytes](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
+    // As signed numbers, 0x20 to 0x7F are the bytes above 0x1F.
+    __m128i plain = _mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1F));
+    for (const char c : Format::notPlain) {
+        plain = _mm_andnot_si128(equal(c), plain);
+    }
+    for (const char c : Format::alsoPlain) {
+        plain = _mm_or_si128(plain, equal(c));
+    }
+    return static_cast<unsigned>(_mm_movemask_epi8(plain));
+}
+#endif
+
+/// Room for @p length bytes and, unless @p quote is NUL, a quote on either
+/// side, which it writes: where the bytes go. Commit with quotedEnd.
+template <char quote>
+char* quotedRoom(Output& out, size_t length) {
+    constexpr size_t quotes = quote != '\0' ? 1 : 0;
+    char* const to = out.reserve(length + 2 * quotes) + quotes;
+    if constexpr (quotes != 0) {
+        to[-1] = quote;
+        to[length] = quote;
+    }
+    return to;
+}
+
+/// Where what quotedRoom made room for ends, the closing quote included.
+template <char quote>
+char* quotedEnd(char* to, size_t length) {
+    return to + length + (quote != '\0' ? 1 : 0);
+}
+
+#if defined(__SSE2__)
+/// copiedAtOnce for @p length bytes at @p at, from sizeof(Half) to twice as
+/// many: a Half at the start and one at the end, which overlap.
+template <typename Half, typename Format, char quote>
+bool copiedInHalves(Output& out, const char* at, size_t length) {
+    Half first;
+    Half last;
+    std::memcpy(&first, at, sizeof first);
+    std::memcpy(&last, at + length - sizeof last, sizeof last);
+    const __m128i both = _mm_set_epi64x(static_cast<long long>(last), static_cast<long long>(first));
+    constexpr unsigned halfLanes = (1U << sizeof(Half)) - 1;
+    constexpr unsigned lanes = halfLanes | halfLanes << 8;
+    if ((plainMask<Format>(both) & lanes) != lanes) {
+        return false;
+    }
+    char* const to = quotedRoom<quote>(out, length);
+    std::memcpy(to + length - sizeof last, &last, sizeof last);
+    std::memcpy(to, &first, sizeof first);
+    out.commit(quotedEnd<quote>(to, length));
+    return true;
+}
+#endif
+
+/// Copies @p text, when it is shorter than sixteen bytes and every byte of
+/// it stands for itself in @p Format, with a few loads and stores that
+/// overlap rather than byte by byte, between quotes unless @p quote is NUL;
+/// false, writing nothing, otherwise.
+template <typename Format, char quote>
+bool copiedAtOnce(Output& out, std::string_view text) {
+    const size_t length = text.size();
+    const char* const at = text.data();
+    if (length < 4) {
+        // Its first, middle and last byte are all of it.
+        constexpr auto& plain = plainBytes<Format>;
+        const size_t middle = length / 2;
+        const auto byte = [at](size_t i) { return static_cast<unsigned char>(at[i]); };
+        if (length > 0 && (plain[byte(0)] & plain[byte(middle)] & plain[byte(length - 1)]) == 0) {
+            return false;
+        }
+        char* const to = quotedRoom<quote>(out, length);
+        if (length > 0) {
+            to[0] = at[0];
+            to[middle] = at[middle];
+            to[length - 1] = at[length - 1];
+        }
+        out.commit(quotedEnd<quote>(to, length));
+        return true;
+    }
+#if defined(__SSE2__)
+    if (length < 16) {
+        // Two loads of eight (or four) bytes, the second one ending where the text does.
+        return length >= 8 ? copiedInHalves<std::uint64_t, Format, quote>(out, at, length)
+                           : copiedInHalves<std::uint32_t, Format, quote>(out, at, length);
+    }
+#endif
+    return false;
 }
 
 /// Writes @p value's two lower-case hex digits at @p to.
@@ -102,13 +210,10 @@ char* escapeAscii(char* to, unsigned char c) {
 /// How many bytes writeTranscoded takes at a time.
 constexpr size_t transcodeChunk = 4096;
 
-/// Writes @p text to @p out in an output format's escaped form. The format
-/// says which ASCII bytes stand for themselves (plain), names the escapes of
-/// others (named) and writes the rest of them (otherAscii), each well-formed
-/// multi-byte UTF-8 character (character) and each byte that belongs to none
-/// (invalid), none of them taking more than widest bytes per byte read.
+/// writeTranscoded for every text. Out of line, so that the short texts
+/// copied at once need few registers saved.
 template <typename Format>
-void writeTranscoded(Output& out, std::string_view text) {
+[[gnu::noinline]] void writeEscaped(Output& out, std::string_view text) {
     // Small enough to leave the output buffer room, large enough to make
     // reserving cheap.
     constexpr size_t chunk = transcodeChunk;
@@ -121,17 +226,36 @@ void writeTranscoded(Output& out, std::string_view text) {
         const auto* const stop = at + std::min(static_cast<size_t>(end - at), chunk);
         char* to = out.reserve((static_cast<size_t>(stop - at) + longestSequence) * Format::widest);
         while (at < stop) {
-            // Runs of bytes that stand for themselves go eight at a time.
-            if (stop - at >= 8 && (Format::plain[at[0]] & Format::plain[at[1]] & Format::plain[at[2]] &
-                                   Format::plain[at[3]] & Format::plain[at[4]] & Format::plain[at[5]] &
-                                   Format::plain[at[6]] & Format::plain[at[7]])) {
+#if defined(__SSE2__)
+            // Runs of bytes that stand for themselves go sixteen at a time:
+            // all sixteen are stored, and as many as stand for themselves
+            // kept; the byte that ends a run is escaped below.
+            constexpr long width = 16;
+            if (stop - at >= width) {
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(to), bytes);
+                const unsigned standing = plainMask<Format>(bytes);
+                if (standing == 0xFFFFU) {
+                    at += width;
+                    to += width;
+                    continue;
+                }
+                const int run = __builtin_ctz(~standing);
+                at += run;
+                to += run;
+            }
+#endif
+            // Shorter ones eight at a time.
+            constexpr auto& plain = plainBytes<Format>;
+            if (stop - at >= 8 && (plain[at[0]] & plain[at[1]] & plain[at[2]] & plain[at[3]] & plain[at[4]] &
+                                   plain[at[5]] & plain[at[6]] & plain[at[7]])) {
                 std::memcpy(to, at, 8);
                 to += 8;
                 at += 8;
                 continue;
             }
             const unsigned char c = *at;
-            if (Format::plain[c]) {
+            if (plain[c]) {
                 *to++ = static_cast<char>(c);
                 ++at;
                 continue;
@@ -152,6 +276,26 @@ void writeTranscoded(Output& out, std::string_view text) {
             }
         }
         out.commit(to);
+    }
+}
+
+/// Writes @p text to @p out in an output format's escaped form. The format
+/// says which bytes stand for themselves (notPlain, alsoPlain: see
+/// standsForItself), names the escapes of the other ASCII bytes (named) and
+/// writes the rest of them (otherAscii), each well-formed multi-byte UTF-8
+/// character (character) and each byte that belongs to none (invalid), none
+/// of them taking more than widest bytes per byte read. Unless @p quote is
+/// NUL, the text stands between two of it.
+template <typename Format, char quote = '\0'>
+void writeTranscoded(Output& out, std::string_view text) {
+    if (!copiedAtOnce<Format, quote>(out, text)) {
+        if constexpr (quote != '\0') {
+            out.put(quote);
+        }
+        writeEscaped<Format>(out, text);
+        if constexpr (quote != '\0') {
+            out.put(quote);
+        }
     }
 }
 

@@ -51,6 +51,8 @@ class XmlWriter : public ElementWriter {
 public:
     void begin(Output& out) override { out.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<zelt>\n"); }
 
+    bool numbersLines() const override { return false; }
+
     void element(Output& out, const ZELT::ZELTElement& element, long /*line*/) override {
         const std::string_view name = namesItsElement(element.tag) ? element.tag : otherForm;
         out.write("  <");
