@@ -141,9 +141,9 @@ def main():
               "setBufferString of the document's text into a new ZELTBuffer, against a memcpy of the "
               "same bytes into fresh memory (both ask for huge pages when large); ns per byte.", "",
               "| N | bytes | zelt | memcpy | × |", "|---|---|---|---|---|"]
-    load = lambda what, size: median(runs, f"Load{what}/{size}", "per_byte", 1e9)
+    loading = lambda what, size: median(runs, f"Load{what}/{size}", "per_byte", 1e9)
     for size in SIZES:
-        z, m = load("Zelt", size), load("Memcpy", size)
+        z, m = loading("Zelt", size), loading("Memcpy", size)
         if z and m:
             lines.append(f"| {size:,} | {fmt(doc('write', 'zelt', size, 'bytes'))} | {z:.3f} | {m:.3f} | {z / m:.2f}× |")
 
@@ -167,7 +167,7 @@ def main():
         z, f = ns("write", "zelt", size), ns("write", "fmt", size)
         if z and f:
             target(f"zelt writes N = {size:,} faster than {{fmt}}", f"{z:.0f} / {f:.0f} ns = {z / f:.2f}×", z < f)
-        zl, ml = load("Zelt", size), load("Memcpy", size)
+        zl, ml = loading("Zelt", size), loading("Memcpy", size)
         if zl and ml:
             target(f"loading the text of N = {size:,} within 1.5× of a memcpy into fresh memory", f"{zl:.3f} / {ml:.3f} ns per byte = {zl / ml:.2f}×", zl / ml <= 1.5)
     for op in ["write", "read"]:

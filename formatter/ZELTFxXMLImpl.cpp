@@ -194,9 +194,21 @@ const char* parseDecimal(const char* text, Wide& number) {
     }
     unsigned long magnitude = 0;
     // Nineteen digits always fit in 64 bits; only later ones may overflow.
-    const char* const safeEnd = at + 19;
-    for (; at < safeEnd && isDigit(*at); ++at) {
+    // Two at a time: a digit is no NUL, so the byte after it can be read.
+    const char* const safeEnd = at + 18;
+    while (at < safeEnd && isDigit(at[0])) {
+        if (!isDigit(at[1])) {
+            magnitude = magnitude * 10 + static_cast<unsigned long>(at[0] - '0');
+            ++at;
+            break;
+        }
+        magnitude = magnitude * 100 + static_cast<unsigned long>(at[0] - '0') * 10 +
+                    static_cast<unsigned long>(at[1] - '0');
+        at += 2;
+    }
+    if (at == safeEnd && isDigit(*at)) {
         magnitude = magnitude * 10 + static_cast<unsigned long>(*at - '0');
+        ++at;
     }
     bool overflow = false;
     for (; isDigit(*at); ++at) {
@@ -218,8 +230,9 @@ const char* parseDecimal(const char* text, Wide& number) {
 }
 
 // What the typed readers do with an element's value. expectedClosing says
-// where the closing text stands when the element is well formed (null: not
-// known before searching); store takes the value's bounds once it is found.
+// where the closing text stands in the common case (a number's digits, a text
+// without '<'), to be checked there before any search; store takes the
+// value's bounds once the closing text is found.
 template <typename Wide>
 struct NumberValue {
     Wide number = 0;
@@ -231,7 +244,9 @@ struct NumberValue {
 struct StringValue {
     std::string& destination;
 
-    static const char* expectedClosing(const char* /*value*/) { return nullptr; }
+    // The first '<' after the value's start, if one comes before the text's
+    // NUL: where a plain value's closing text begins.
+    static const char* expectedClosing(const char* value) { return std::strchr(value, '<'); }
     void store(const char* begin, const char* end) { destination.assign(begin, static_cast<size_t>(end - begin)); }
 };
 
