@@ -214,8 +214,9 @@ def main():
         if w is not None or r is not None:
             lines.append(f"| {t} | {fmt(w, 1)} | {fmt(r, 1)} |")
 
+    kept = kept_sections(out_md)  # read before opening for writing truncates the file
     with open(out_md, "w") as f:
-        f.write("\n".join(lines) + "\n" + kept_sections(out_md))
+        f.write("\n".join(lines) + "\n" + kept)
     with open(out_dat, "w") as f:
         f.write("# library write_ns read_ns at N = %d\n" % n)
         for lib in present:
