@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "document.h"
+#include "hand_written.h"
 
 namespace zelt_bench {
 
@@ -36,24 +37,9 @@ size_t fixedRecordBytes() {
     return bytes;
 }
 
-// Widest decimal of any field's number.
-constexpr size_t maximumDigits = 20;
-
-char* put(char* at, std::string_view text) {
-    std::memcpy(at, text.data(), text.size());
-    return at + text.size();
-}
-
-template <typename T>
-char* putNumber(char* at, const Element& e, T value) {
-    at = put(at, e.open);
-    at = std::to_chars(at, at + maximumDigits, value).ptr;
-    return put(at, e.close);
-}
-
-char* putText(char* at, const Element& e, const std::string& value) {
-    return put(put(put(at, e.open), value), e.close);
-}
+using hand::maximumDigits;
+using hand::putNumber;
+using hand::putText;
 
 // The value of the element @p e at @p at, which then moves past the element.
 bool take(const char*& at, const char* end, const Element& e, std::string_view& value) {

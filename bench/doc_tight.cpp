@@ -10,6 +10,7 @@
 
 
 #include "document.h"
+#include "hand_written.h"
 
 namespace zelt_bench {
 
@@ -30,8 +31,7 @@ constexpr Tags textTags{"<text>", "</text>\n"};
 constexpr Tags labelTags{"<label Name=\"nm\">", "</label>\n"};
 constexpr Tags allTags[] = {idTags, serialTags, deltaTags, flagTags, levelTags, textTags, labelTags};
 
-// Widest decimal of any field's number.
-constexpr size_t maximumDigits = 20;
+using hand::maximumDigits;
 
 constexpr size_t markupPerRecord() {
     size_t bytes = 0;
@@ -41,19 +41,8 @@ constexpr size_t markupPerRecord() {
     return bytes + 5 * maximumDigits;
 }
 
-char* put(char* at, std::string_view text) {
-    std::memcpy(at, text.data(), text.size());
-    return at + text.size();
-}
-
-template <typename T>
-char* putNumber(char* at, const Tags& t, T value) {
-    at = put(at, t.open);
-    at = std::to_chars(at, at + maximumDigits, value).ptr;
-    return put(at, t.close);
-}
-
-char* putText(char* at, const Tags& t, const std::string& value) { return put(put(put(at, t.open), value), t.close); }
+using hand::putNumber;
+using hand::putText;
 
 // Whether @p text stands at @p at (within @p end); moves @p at past it.
 bool expect(const char*& at, const char* end, std::string_view text) {
