@@ -42,6 +42,9 @@ TEST(Lines, NumbersLinesAcrossDroppedWindows) {
     const std::string second = "\nc\n";
     EXPECT_EQ(lines.lineAt(second.data(), 0), 3);
     EXPECT_EQ(lines.lineAt(second.data(), 3), 5);
+    // Bytes whose line feeds are known already are passed over.
+    lines.skip(2, 7);
+    EXPECT_EQ(lines.lineAt(second.data(), 3), 13);
 }
 
 } // namespace

@@ -56,6 +56,9 @@ GOOD = {
     # Past the tool's 64 KiB window, with line feeds in values, so that lines
     # and offsets are counted across the windows' edges.
     "many windows": [(b"n", b"", b"", str(i).encode() + (b"\n" if i % 7 == 0 else b"")) for i in range(20000)],
+    # Runs of more than 64 elements of one line each, numbered without
+    # counting before each, between ones whose values hold line feeds.
+    "line feeds now and then": [(b"n", b"", b"", str(i).encode() + (b"\n" if i % 97 == 0 else b"")) for i in range(3000)],
     "tags XML can name": [(t, b"", b"", b"x") for t in
                           (b"a", b"_", b"A-b.c_1", b"xm", b"elements", b"zelt", b"t" * 255)],
     "Unicode": [(b"gr\xc3\xb6\xc3\x9fe", b"\xe2\x82\xac", b"\xf0\x9f\x98\x80", b"\xe2\x82\xac \xf0\x9f\x98\x80"),

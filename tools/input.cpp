@@ -54,6 +54,16 @@ bool Input::fill() {
     return false;
 }
 
+void Input::countBatch() {
+    const char* const text = in.getBufferString();
+    current.counted = true;
+    current.firstLine = lines.lineAt(text, current.begin);
+    current.oneLineEach = countLineFeeds(text + current.begin, text + current.end) == current.count;
+    if (current.oneLineEach) {
+        lines.skip(current.end, current.count);
+    }
+}
+
 Status Input::refused() {
     if (in.getMarkerPos() == in.getBufferSize()) {
         return good;

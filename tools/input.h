@@ -36,10 +36,16 @@ public:
         constexpr long batchSize = 64;
         ZELT::ZELTElement batch[batchSize];
         for (;;) {
-            long read = 0;
-            while ((read = ZELT::scanElements(in, batch, batchSize)) > 0) {
+            for (;;) {
+                const long begin = in.getMarkerPos();
+                const long read = ZELT::scanElements(in, batch, batchSize);
+                if (read == 0) {
+                    break;
+                }
+                current = Batch{begin, in.getMarkerPos(), read};
                 for (long i = 0; i < read; ++i) {
                     batch[i].offset += windowStart;
+                    current.index = i;
                     if (!visit(static_cast<const ZELT::ZELTElement&>(batch[i]))) {
                         return good;
                     }
@@ -58,7 +64,11 @@ public:
     /// The line (from 1) where @p element, just handed to a visit, begins.
     /// Ask in the order of the elements.
     long lineOf(const ZELT::ZELTElement& element) {
-        return lines.lineAt(in.getBufferString(), element.offset - windowStart);
+        if (!current.counted) {
+            countBatch();
+        }
+        return current.oneLineEach ? current.firstLine + current.index
+                                   : lines.lineAt(in.getBufferString(), element.offset - windowStart);
     }
 
 private:
@@ -69,10 +79,24 @@ private:
     // the marker cannot be read and gives badText.
     Status refused();
 
+    // The elements read by one call of scanElements, one after the other
+    // from begin to end in the window, and the one being visited.
+    struct Batch {
+        long begin = 0, end = 0, count = 0;
+        long index = 0;
+        bool counted = false;     // countBatch has run
+        bool oneLineEach = false; // no element holds a line feed but its last byte
+        long firstLine = 0;
+    };
+    // Counts the batch's line feeds at once: as many as elements (each ends
+    // with one) number them without counting before each.
+    void countBatch();
+
     const char* path;
     ZELT::ZELTFileReader reader;
     ZELT::ZELTBuffer in;
     LineCounter lines;
+    Batch current;
     long windowStart = 0; // where the window's first byte stands in the text
     bool failed = false;
 };

@@ -30,6 +30,12 @@ public:
         counted = offset;
         return line;
     }
+    /// The bytes up to @p offset, known to hold @p lineFeeds line feeds, are
+    /// counted without looking at them.
+    void skip(long offset, long lineFeeds) {
+        counted = offset;
+        line += lineFeeds;
+    }
     /// The window's first @p length bytes are dropped: what of them was not
     /// counted yet is counted now, and offsets start again at the window's start.
     void drop(const char* text, long length) {

@@ -138,8 +138,8 @@ bool copiedInHalves(Output& out, const char* at, size_t length) {
 }
 #endif
 
-/// Copies @p text, when it is shorter than sixteen bytes and every byte of
-/// it stands for itself in @p Format, with a few loads and stores that
+/// Copies @p text, when it is at most 32 bytes long and every byte of it
+/// stands for itself in @p Format, with a few loads and stores that
 /// overlap rather than byte by byte, between quotes unless @p quote is NUL;
 /// false, writing nothing, otherwise.
 template <typename Format, char quote>
@@ -168,6 +168,19 @@ bool copiedAtOnce(Output& out, std::string_view text) {
         // Two loads of eight (or four) bytes, the second one ending where the text does.
         return length >= 8 ? copiedInHalves<std::uint64_t, Format, quote>(out, at, length)
                            : copiedInHalves<std::uint32_t, Format, quote>(out, at, length);
+    }
+    if (length <= 32) {
+        // The same with sixteen bytes at either end.
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + length - 16));
+        if ((plainMask<Format>(first) & plainMask<Format>(last)) != 0xFFFFU) {
+            return false;
+        }
+        char* const to = quotedRoom<quote>(out, length);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + length - 16), last);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), first);
+        out.commit(quotedEnd<quote>(to, length));
+        return true;
     }
 #endif
     return false;
