@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source .ci/lib.sh
 
-runs=3
+runs=${ZELT_BENCH_RUNS:-3}
 build=build-compare
 
 step "packages"
