@@ -99,11 +99,11 @@ TYPED_TEST(ScalarEdges, ReaderComposesAClosingTextThatFillsTheConversionBuffer) 
     }
 }
 
-// The longest name specification: every part at its limit.
+// The longest compound name "tag|Name|Idx": every part at its limit.
 const std::string longTag(255, 't');
 const std::string longName(127, 'n');
 const std::string longIdx(31, 'i');
-const std::string longSpec = longTag + "|" + longName + "|" + longIdx;
+const std::string longCompoundName = longTag + "|" + longName + "|" + longIdx;
 const std::string longOpening = "<" + longTag + " Name=\"" + longName + "\" Idx=\"" + longIdx + "\">";
 
 TEST(StringEdges, ElementsAroundTheConversionBufferSize) {
@@ -113,7 +113,7 @@ TEST(StringEdges, ElementsAroundTheConversionBufferSize) {
             const std::string value(static_cast<size_t>(size + delta - 1 - markup), 'v');
             auto fx = makeFormatter(size);
             ZELTBuffer out;
-            ASSERT_TRUE(fx->serializeString(value.c_str(), longSpec.c_str(), out)) << size << " " << delta;
+            ASSERT_TRUE(fx->serializeString(value.c_str(), longCompoundName.c_str(), out)) << size << " " << delta;
             EXPECT_EQ(contentOf(out), element(longOpening, longTag, value));
 
             // The same value under the longest tag a reader may be given plainly.
@@ -150,7 +150,7 @@ TEST(RawBlockEdges, BlocksAroundTheConversionBufferSize) {
             const char* data = bytes.data();
             auto fx = makeFormatter(size);
             zelt_test::RecordingBuffer out;
-            ASSERT_TRUE(fx->serializeBuffer(data, static_cast<long>(bytes.size()), longSpec.c_str(), 0, out));
+            ASSERT_TRUE(fx->serializeBuffer(data, static_cast<long>(bytes.size()), longCompoundName.c_str(), 0, out));
             EXPECT_EQ(contentOf(out), element(longOpening, longTag, bytes));
             EXPECT_EQ(out.calls.size(), 3U);
         }
