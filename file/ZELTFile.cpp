@@ -25,22 +25,13 @@ namespace {
 constexpr off_t mappingThreshold = 2L << 20;
 // First scratch size for sources that do not tell their size.
 constexpr size_t firstReadSize = 1 << 16;
-// Largest single read: Linux moves at most about 2 GiB per call anyway.
-constexpr size_t largestRead = 1 << 30;
 constexpr long minimumWindow = 4096;
-
-bool report(std::string* error, const std::string& name, const char* step, int code) {
-    if (error != nullptr) {
-        *error = fileFailure(name, step, code);
-    }
-    return false;
-}
 
 // Installs @p length bytes as @p in's whole content, marker 0. Throws only
 // std::bad_alloc, before any change.
 bool install(ZELTBuffer& in, const char* data, long length, const std::string& name, std::string* error) {
     if (!in.setBufferString(data, length)) {
-        return report(error, name, "the buffer refused the content", 0);
+        return reportFileFailure(error, name, "the buffer refused the content", 0);
     }
     in.setMarkerPos(0);
     return true;
@@ -60,12 +51,12 @@ bool readAll(int fd, size_t expected, ZELTBuffer& in, const std::string& name, s
             data = std::move(grown);
             capacity *= 2;
         }
-        const ssize_t done = ::read(fd, data.get() + used, std::min(capacity - used, largestRead));
+        const ssize_t done = ::read(fd, data.get() + used, std::min(capacity - used, static_cast<size_t>(largestRead)));
         if (done == 0) {
             break;
         }
         if (done < 0 && errno != EINTR) {
-            return report(error, name, "cannot read", errno);
+            return reportFileFailure(error, name, "cannot read", errno);
         }
         used += done > 0 ? static_cast<size_t>(done) : 0;
     }
@@ -90,10 +81,10 @@ std::optional<bool> installMapped(int fd, off_t size, ZELTBuffer& in, const std:
 bool load(int fd, bool mayMap, ZELTBuffer& in, const std::string& name, std::string* error) {
     struct stat status {};
     if (::fstat(fd, &status) != 0) {
-        return report(error, name, "cannot read", errno);
+        return reportFileFailure(error, name, "cannot read", errno);
     }
     if (S_ISDIR(status.st_mode)) {
-        return report(error, name, "cannot read", EISDIR);
+        return reportFileFailure(error, name, "cannot read", EISDIR);
     }
     const bool regular = S_ISREG(status.st_mode);
     if (mayMap && regular && status.st_size >= mappingThreshold) {
@@ -109,14 +100,14 @@ bool load(int fd, bool mayMap, ZELTBuffer& in, const std::string& name, std::str
 
 bool loadFile(const char* path, ZELTBuffer& in, std::string* error) {
     if (path == nullptr) {
-        return report(error, "", "no path given", 0);
+        return reportFileFailure(error, "", "no path given", 0);
     }
     int fd = -1;
     do {
         fd = ::open(path, O_RDONLY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        return report(error, path, "cannot open", errno);
+        return reportFileFailure(error, path, "cannot open", errno);
     }
     struct Closer {
         int fd;

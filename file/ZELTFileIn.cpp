@@ -73,6 +73,13 @@ std::string fileFailure(const std::string& name, const char* step, int code) {
     return reason;
 }
 
+bool reportFileFailure(std::string* error, const std::string& name, const char* step, int code) {
+    if (error != nullptr) {
+        *error = fileFailure(name, step, code);
+    }
+    return false;
+}
+
 ZELTFileIn::ZELTFileIn(const char* givenPath)
     : state(State::open), folder(-1), descriptor(-1), writtenBytes(0), direct(false) {
     if (givenPath == nullptr) {

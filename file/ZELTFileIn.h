@@ -10,6 +10,12 @@ namespace ZELT {
 /// the system text when @p code is 0.
 std::string fileFailure(const std::string& name, const char* step, int code);
 
+/// Puts fileFailure's reason in @p *error when it is given; returns false.
+bool reportFileFailure(std::string* error, const std::string& name, const char* step, int code);
+
+/// Largest single read: Linux moves at most about 2 GiB per call anyway.
+constexpr long largestRead = 1L << 30;
+
 /// The writing side of saveFile and ZELTFileBuffer: a new file made beside its
 /// target and renamed over it only once complete, or a device or pipe written
 /// in place. Internal to the library.

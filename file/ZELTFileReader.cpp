@@ -3,30 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
-#include <typeinfo>
 #include <unistd.h>
 
 #include "ZELTFileIn.h"
+#include "ZELTPlainBuffer.h"
 
 namespace ZELT {
-
-namespace {
-
-// Largest single read: Linux moves at most about 2 GiB per call anyway.
-constexpr long largestRead = 1L << 30;
-
-// Exactly a ZELTBuffer: the bytes can be read straight into its area, past
-// the content, and then appended from there, which copies nothing.
-bool isPlain(const ZELTBuffer& in) { return typeid(in) == typeid(ZELTBuffer); }
-
-bool report(std::string* error, const std::string& reason) {
-    if (error != nullptr) {
-        *error = reason;
-    }
-    return false;
-}
-
-} // namespace
 
 ZELTFileReader::ZELTFileReader(const char* path)
     : name(path != nullptr ? path : ""), descriptor(-1), owned(true), ended(false), dropped(0), scratchSize(0) {
@@ -63,21 +45,26 @@ bool ZELTFileReader::isOpen() const { return failure.empty(); }
 
 bool ZELTFileReader::fill(ZELTBuffer& in, long window, std::string* error) {
     if (!isOpen()) {
-        return report(error, failure);
+        if (error != nullptr) {
+            *error = failure;
+        }
+        return false;
     }
     const char* const text = in.getBufferString();
     const long size = text != nullptr ? std::max(in.getBufferSize(), 0L) : 0;
     const long marker = std::clamp(in.getMarkerPos(), 0L, size);
     if (marker > 0) {
         if (!in.setBufferString(text + marker, size - marker) || !in.setMarkerPos(0)) {
-            return report(error, fileFailure(name, "the buffer refused the text", 0));
+            return reportFileFailure(error, name, "the buffer refused the text", 0);
         }
         dropped += marker;
     }
     const long unread = in.getBufferSize();
     const long wanted = std::min(std::max({window, unread, 1L}), largestRead);
     char* room = nullptr;
-    if (isPlain(in)) {
+    if (isPlainBuffer(in)) {
+        // The bytes are read straight into its area, past the content, and
+        // then appended from there, which copies nothing.
         // Two bytes over: the area grows once content and terminator reach its capacity.
         in.setBufReserveSize(unread + wanted + 2);
         room = in.getBufferString() + unread;
@@ -93,14 +80,14 @@ bool ZELTFileReader::fill(ZELTBuffer& in, long window, std::string* error) {
         got = ::read(descriptor, room, static_cast<size_t>(wanted));
     } while (got < 0 && errno == EINTR);
     if (got < 0) {
-        return report(error, fileFailure(name, "cannot read", errno));
+        return reportFileFailure(error, name, "cannot read", errno);
     }
     if (got == 0) {
         ended = true;
         return false;
     }
     // A plain buffer's bytes are already in place: appending them there moves nothing.
-    return in.appendBufferString(room, got) || report(error, fileFailure(name, "the buffer refused the text", 0));
+    return in.appendBufferString(room, got) || reportFileFailure(error, name, "the buffer refused the text", 0);
 }
 
 bool ZELTFileReader::atEnd() const { return ended; }

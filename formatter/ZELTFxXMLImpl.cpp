@@ -1,5 +1,6 @@
 #include "ZELTFxXMLImpl.h"
 
+#include "ZELTPlainBuffer.h"
 #include "ZELTShortBytes.h"
 
 #include <algorithm>
@@ -12,7 +13,6 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
-#include <typeinfo>
 
 namespace ZELT {
 
@@ -151,14 +151,8 @@ size_t openingTagLength(const char* text, const char* tag, bool& holdsLessThan) 
     return tag[length] == '\0' && text[length + 1] == '>' ? length : notOpening;
 }
 
-// A buffer that is exactly a ZELTBuffer, not a derived class, cannot observe
-// how it is called: it is called directly, takes a composed text with the
-// length already known, and tells a reader where its content ends. A derived
-// buffer receives every call the interface promises, as virtual calls.
-bool isPlain(const ZELTBuffer& buffer) { return typeid(buffer) == typeid(ZELTBuffer); }
-
 ZELT_ALWAYS_INLINE bool appendText(ZELTBuffer& out, const char* text, long length) {
-    return isPlain(out) ? out.ZELTBuffer::appendBufferString(text, length) : out.appendString(text);
+    return isPlainBuffer(out) ? out.ZELTBuffer::appendBufferString(text, length) : out.appendString(text);
 }
 
 // Whether @p data lies in @p out's area, which appending to @p out may move.
@@ -322,7 +316,7 @@ bool ZELTFxXMLImpl::writeNumber(Number value, const char* name, ZELTBuffer& out)
 
 template <typename ValueRule>
 bool ZELTFxXMLImpl::readElement(const char* name, ZELTBuffer& in, ValueRule& rule) {
-    const bool plain = isPlain(in);
+    const bool plain = isPlainBuffer(in);
     const char* const start = plain ? in.ZELTBuffer::getBufferStringFromMarker() : in.getBufferStringFromMarker();
     if (name == nullptr || start == nullptr) {
         return false;

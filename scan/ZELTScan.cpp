@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
-#include <typeinfo>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 #include "ZELTScanText.h"
+#include "ZELTPlainBuffer.h"
 #include "ZELTShortBytes.h"
 
 // The scanner's steps are small and run once per element. Optimised, they
@@ -28,16 +28,9 @@ using namespace scanning;
 
 namespace {
 
-// Exactly a ZELTBuffer: its own operations are called directly, which nothing
-// can observe and which saves the virtual calls; a derived buffer gets its
-// overrides. Its type_info is the library's own, so comparing addresses is
-// enough, and needs no call that would cost the quick way its registers;
-// were it ever another copy, the buffer would only take the general way.
-ZELT_SCAN_INLINE bool isPlain(const ZELTBuffer& in) { return &typeid(in) == &typeid(ZELTBuffer); }
-
 ZELT_SCAN_INLINE Unread readUnread(const ZELTBuffer& in) {
     Unread unread;
-    unread.plain = isPlain(in);
+    unread.plain = isPlainBuffer(in);
     unread.text = unread.plain ? in.ZELTBuffer::getBufferString() : in.getBufferString();
     const long size = unread.plain ? in.ZELTBuffer::getBufferSize() : in.getBufferSize();
     const long marker = unread.plain ? in.ZELTBuffer::getMarkerPos() : in.getMarkerPos();
@@ -309,7 +302,7 @@ struct PlainText {
 };
 
 ZELT_SCAN_INLINE PlainText plainText(const ZELTBuffer& in) {
-    const char* const text = isPlain(in) ? in.ZELTBuffer::getBufferString() : nullptr;
+    const char* const text = isPlainBuffer(in) ? in.ZELTBuffer::getBufferString() : nullptr;
     return {text, text != nullptr ? in.ZELTBuffer::getBufferSize() : 0};
 }
 
