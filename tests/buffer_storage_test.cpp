@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
-#include <cstring>
 #include <functional>
 #include <sstream>
 #include <new>

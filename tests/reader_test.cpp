@@ -1,4 +1,3 @@
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <random>
