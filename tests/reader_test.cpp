@@ -69,42 +69,34 @@ std::string readAs(const std::string& text) {
     return std::to_string(+value);
 }
 
+// Per reader, texts between the tags and the values they read as.
 struct Conversion {
     std::string (*read)(const std::string&);
-    const char* text;
-    const char* expected;
+    std::vector<std::pair<const char*, const char*>> textsAndValues;
 };
 
 const Conversion conversions[] = {
-    {readAs<zelt_test::Int32Scalar>, "  7", "7"},
-    {readAs<zelt_test::Int32Scalar>, "\t\n\v\f\r 7", "7"},
-    {readAs<zelt_test::Int32Scalar>, "", "0"},
-    {readAs<zelt_test::Int32Scalar>, "+12", "12"},
-    {readAs<zelt_test::Int32Scalar>, "- 5", "0"},
-    {readAs<zelt_test::Int32Scalar>, "12abc", "12"},
-    {readAs<zelt_test::Int32Scalar>, "4294967297", "1"},
-    {readAs<zelt_test::BoolScalar>, "2", "1"},
-    {readAs<zelt_test::BoolScalar>, "-1", "0"},
-    {readAs<zelt_test::BoolScalar>, "0", "0"},
-    {readAs<zelt_test::BoolScalar>, "", "0"},
-    {readAs<zelt_test::UInt8Scalar>, "300", "44"},
-    {readAs<zelt_test::UInt32Scalar>, "-1", "4294967295"},
-    {readAs<zelt_test::UCharScalar>, "9223372036854775808", "255"},
-    {readAs<zelt_test::UInt8Scalar>, "9223372036854775808", "0"},
-    {readAs<zelt_test::CharScalar>, "255", "-1"},
-    {readAs<zelt_test::Int8Scalar>, "-129", "127"},
-    {readAs<zelt_test::UInt16Scalar>, "65537", "1"},
-    {readAs<zelt_test::Int16Scalar>, "-32769", "32767"},
-    {readAs<zelt_test::Int64Scalar>, "99999999999999999999", "9223372036854775807"},
-    {readAs<zelt_test::Int64Scalar>, "-99999999999999999999", "-9223372036854775808"},
-    {readAs<zelt_test::UInt64Scalar>, "-1", "18446744073709551615"},
-    {readAs<zelt_test::UInt64Scalar>, "18446744073709551616", "18446744073709551615"},
-    {readAs<zelt_test::UInt64Scalar>, "-18446744073709551615", "1"},
+    {readAs<zelt_test::Int32Scalar>,
+     {{"  7", "7"}, {"\t\n\v\f\r 7", "7"}, {"", "0"}, {"+12", "12"}, {"- 5", "0"}, {"12abc", "12"}, {"4294967297", "1"}}},
+    {readAs<zelt_test::BoolScalar>, {{"2", "1"}, {"-1", "0"}, {"0", "0"}, {"", "0"}}},
+    {readAs<zelt_test::UInt8Scalar>, {{"300", "44"}, {"9223372036854775808", "0"}}},
+    {readAs<zelt_test::UInt32Scalar>, {{"-1", "4294967295"}}},
+    {readAs<zelt_test::UCharScalar>, {{"9223372036854775808", "255"}}},
+    {readAs<zelt_test::CharScalar>, {{"255", "-1"}}},
+    {readAs<zelt_test::Int8Scalar>, {{"-129", "127"}}},
+    {readAs<zelt_test::UInt16Scalar>, {{"65537", "1"}}},
+    {readAs<zelt_test::Int16Scalar>, {{"-32769", "32767"}}},
+    {readAs<zelt_test::Int64Scalar>,
+     {{"99999999999999999999", "9223372036854775807"}, {"-99999999999999999999", "-9223372036854775808"}}},
+    {readAs<zelt_test::UInt64Scalar>,
+     {{"-1", "18446744073709551615"}, {"18446744073709551616", "18446744073709551615"}, {"-18446744073709551615", "1"}}},
 };
 
 TEST(Conversion, FollowsTheBaseTenRulesThenKeepsTheLowBits) {
     for (const Conversion& c : conversions) {
-        EXPECT_EQ(c.read(c.text), c.expected) << '"' << c.text << '"';
+        for (const auto& [text, value] : c.textsAndValues) {
+            EXPECT_EQ(c.read(text), value) << '"' << text << '"';
+        }
     }
 }
 
