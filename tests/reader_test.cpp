@@ -193,58 +193,14 @@ TEST(Reading, StepsGoThroughTheHandleInOrder) {
     EXPECT_EQ(in.calls, expected);
 }
 
-struct Refusal {
-    const char* why;
-    std::string text;
-    long marker;
-    const char* tag;
-};
-
-const Refusal refusals[] = {
-    {"another element", "<w>5</w>\n", 0, "v"},
-    {"a tag that only starts alike", "<vv>5</vv>\n", 0, "v"},
-    {"attributes", "<v Name=\"n\">5</v>\n", 0, "v"},
-    {"text before the element", "\n<v>5</v>\n", 0, "v"},
-    {"no line feed after the closing tag", "<v>5</v>", 0, "v"},
-    {"no closing tag", "<v>5", 0, "v"},
-    {"an opening tag cut short", "<v", 0, "v"},
-    {"the closing text inside the opening tag", "<x></x></x>\n", 0, "x></x"},
-    {"a closing text behind a NUL byte", std::string("<v>5\0</v>\n", 10), 0, "v"},
-    {"the same, behind many '<' first", std::string("<v><</<v</v></v\n<\0</v>\n", 23), 0, "v"},
-    {"the marker at the end", "<v>5</v>\n", 9, "v"},
-    {"the marker past an element", "<v>5</v>\n<w>6</w>\n", 9, "v"},
-    {"empty content", "", 0, "v"},
-};
-
-// A plain ZELTBuffer tells the readers where its content ends; a derived one
-// is read through its virtual operations only, the text ending at its NUL.
-// Both must refuse alike.
-TEST(Refusals, LeaveTheMarkerAndTheDestinationUntouched) {
-    auto fx = makeFormatter();
-    for (const Refusal& r : refusals) {
-        ZELTBuffer plain;
-        zelt_test::RecordingBuffer derived;
-        for (ZELTBuffer* in : {&plain, static_cast<ZELTBuffer*>(&derived)}) {
-            load(*in, r.text);
-            in->setMarkerPos(r.marker);
-            int number = 77;
-            std::string value = "untouched";
-            EXPECT_FALSE(fx->deserializeInt32_t(r.tag, *in, number)) << r.why;
-            EXPECT_FALSE(fx->deserializeString(r.tag, *in, value)) << r.why;
-            EXPECT_EQ(number, 77) << r.why;
-            EXPECT_EQ(value, "untouched") << r.why;
-            EXPECT_EQ(in->getMarkerPos(), r.marker) << r.why;
-        }
-    }
-}
-
+// Texts the readers refuse: ExplainRead in scan_test.cpp, which reads each
+// also with the typed readers. Here, a buffer that has no text at all.
 TEST(Refusals, BufferWithoutAnArea) {
     auto fx = makeFormatter();
     ZELTBuffer in;
     long number = 3;
     EXPECT_FALSE(fx->deserializeInt64_t("v", in, number));
     EXPECT_EQ(number, 3);
-    EXPECT_FALSE(fx->deserializeInt64_t(nullptr, in, number));
 }
 
 } // namespace

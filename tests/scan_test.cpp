@@ -375,9 +375,17 @@ const Explained explained[] = {
     {"\n", 1, longTag.c_str(),
      refused(Reason::endOfText, 1, 2, 1, "end of text where <" + longTag.substr(0, 64) + "...> was expected")},
     {"<v>", 0, nullptr, refused(Reason::otherTag, 0, 1, 1, "no tag given (the name is null)")},
+    {"", 0, "v", refused(Reason::endOfText, 0, 1, 1, "end of text where <v> was expected")},
+    {"<v>5", 0, "v", refused(Reason::noClosingText, 0, 1, 1, "no </v> and line feed follows")},
+    {"<v><</<v</v></v\n<\0</v>\n"s, 0, "v",
+     refused(Reason::noClosingText, 0, 1, 1, "no </v> and line feed follows before the NUL byte at offset 17")},
 };
 
-TEST(ExplainRead, GivesTheReasonAndWhereTheElementShouldBegin) {
+// The reason and where the element should begin; the typed readers refuse
+// exactly then, through a plain buffer and a derived one alike (read through
+// its virtual operations only), and leave the marker and the destination.
+TEST(ExplainRead, GivesTheReasonTheReadersRefuseFor) {
+    auto fx = makeFormatter();
     for (const Explained& e : explained) {
         ZELTBuffer in;
         load(in, e.text, e.marker);
@@ -388,6 +396,22 @@ TEST(ExplainRead, GivesTheReasonAndWhereTheElementShouldBegin) {
         EXPECT_EQ(error.column, e.error.column) << e.error.message;
         EXPECT_EQ(error.message, e.error.message);
         EXPECT_EQ(in.getMarkerPos(), e.marker);
+
+        const bool reads = e.error.reason == ZELTReadError::none;
+        zelt_test::RecordingBuffer derived;
+        for (ZELTBuffer* reader : {&in, static_cast<ZELTBuffer*>(&derived)}) {
+            load(*reader, e.text, e.marker);
+            int number = 77;
+            std::string value = "untouched";
+            EXPECT_EQ(fx->deserializeInt32_t(e.name, *reader, number), reads) << e.error.message;
+            reader->setMarkerPos(e.marker);
+            EXPECT_EQ(fx->deserializeString(e.name, *reader, value), reads) << e.error.message;
+            if (!reads) {
+                EXPECT_EQ(number, 77) << e.error.message;
+                EXPECT_EQ(value, "untouched") << e.error.message;
+                EXPECT_EQ(reader->getMarkerPos(), e.marker) << e.error.message;
+            }
+        }
     }
 }
 
