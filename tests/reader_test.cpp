@@ -69,7 +69,8 @@ std::string readAs(const std::string& text) {
     return std::to_string(+value);
 }
 
-// Per reader, texts between the tags and the values they read as.
+// Per reader, texts between the tags and the values they read as; the 64-bit
+// readers follow strtol and strtoul, as the next test checks.
 struct Conversion {
     std::string (*read)(const std::string&);
     std::vector<std::pair<const char*, const char*>> textsAndValues;
@@ -86,10 +87,6 @@ const Conversion conversions[] = {
     {readAs<zelt_test::Int8Scalar>, {{"-129", "127"}}},
     {readAs<zelt_test::UInt16Scalar>, {{"65537", "1"}}},
     {readAs<zelt_test::Int16Scalar>, {{"-32769", "32767"}}},
-    {readAs<zelt_test::Int64Scalar>,
-     {{"99999999999999999999", "9223372036854775807"}, {"-99999999999999999999", "-9223372036854775808"}}},
-    {readAs<zelt_test::UInt64Scalar>,
-     {{"-1", "18446744073709551615"}, {"18446744073709551616", "18446744073709551615"}, {"-18446744073709551615", "1"}}},
 };
 
 TEST(Conversion, FollowsTheBaseTenRulesThenKeepsTheLowBits) {
