@@ -78,7 +78,8 @@ struct Conversion {
 
 const Conversion conversions[] = {
     {readAs<zelt_test::Int32Scalar>,
-     {{"  7", "7"}, {"\t\n\v\f\r 7", "7"}, {"", "0"}, {"+12", "12"}, {"- 5", "0"}, {"12abc", "12"}, {"4294967297", "1"}}},
+     {{"  7", "7"}, {"\t\n\v\f\r 7", "7"}, {"", "0"}, {"+12", "12"}, {"- 5", "0"}, {"12abc", "12"},
+      {"4294967297", "1"}}},
     {readAs<zelt_test::BoolScalar>, {{"2", "1"}, {"-1", "0"}, {"0", "0"}, {"", "0"}}},
     {readAs<zelt_test::UInt8Scalar>, {{"300", "44"}, {"9223372036854775808", "0"}}},
     {readAs<zelt_test::UInt32Scalar>, {{"-1", "4294967295"}}},

@@ -112,15 +112,12 @@ TEST(BufferWriter, WritesRawBytesBetweenTheTags) {
 // Writes that must be refused whole: not even an opening tag may reach the buffer.
 TEST(Refusals, AppendNothing) {
     auto fx = makeFormatter();
-    const std::string tag255(255, 't');
-    const std::string name127(127, 'n');
-    const std::string idx31(31, 'i');
     struct Case {
         std::string nameSpec;
         bool accepted;
     };
     const Case cases[] = {
-        {tag255 + "|" + name127 + "|" + idx31, true},        // every part at its limit
+        {std::string(255, 't') + "|" + std::string(127, 'n') + "|" + std::string(31, 'i'), true}, // each at its limit
         {std::string(256, 't'), false},                      // tag over its limit
         {"t|" + std::string(128, 'n'), false},               // Name over its limit
         {"t|n|" + std::string(32, 'i'), false},              // Idx over its limit
