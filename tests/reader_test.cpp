@@ -1,3 +1,5 @@
+// The typed readers. What they refuse is in the explainRead table of
+// scan_test.cpp, which reads each of its texts with them too.
 #include <climits>
 #include <cstdlib>
 #include <random>
@@ -189,16 +191,6 @@ TEST(Reading, StepsGoThroughTheHandleInOrder) {
     const std::vector<std::string> expected = {"getBufferStringFromMarker", "getMarkerPos", "setMarkerPos:9",
                                                "getBufferStringFromMarker", "getMarkerPos", "setMarkerPos:19"};
     EXPECT_EQ(in.calls, expected);
-}
-
-// Texts the readers refuse: ExplainRead in scan_test.cpp, which reads each
-// also with the typed readers. Here, a buffer that has no text at all.
-TEST(Refusals, BufferWithoutAnArea) {
-    auto fx = makeFormatter();
-    ZELTBuffer in;
-    long number = 3;
-    EXPECT_FALSE(fx->deserializeInt64_t("v", in, number));
-    EXPECT_EQ(number, 3);
 }
 
 } // namespace

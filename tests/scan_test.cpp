@@ -321,6 +321,9 @@ TEST(ScanRefusals, NoAreaOrAnOddBuffer) {
     EXPECT_FALSE(ZELT::scanElement(empty, element));
     EXPECT_EQ(ZELT::explainScan(empty).message, "line 1, column 1: end of text where an element was expected");
     EXPECT_EQ(ZELT::explainRead("v", empty).reason, ZELTReadError::endOfText);
+    long number = 3;
+    EXPECT_FALSE(makeFormatter()->deserializeInt64_t("v", empty, number)); // the typed readers refuse alike
+    EXPECT_EQ(number, 3);
     OddBuffer odd;
     load(odd, "<v>1</v>\n");
     const std::pair<long, long> sizesAndMarkers[] = {{-1, 0}, {9, -1}, {9, 10}, {9, 0}};
