@@ -134,18 +134,6 @@ TEST(Conversion, AgreesWithStrtolAndStrtoul) {
     }
 }
 
-TEST(Reading, StringEndsAtTheFirstClosingText) {
-    auto fx = makeFormatter();
-    ZELTBuffer out;
-    fx->serializeString("one</s>\ntwo", "s", out);
-    ZELTBuffer in;
-    load(in, zelt_test::contentOf(out));
-    std::string value;
-    ASSERT_TRUE(fx->deserializeString("s", in, value));
-    EXPECT_EQ(value, "one");
-    EXPECT_STREQ(in.getBufferStringFromMarker(), "two</s>\n");
-}
-
 // Tags of every length up to past 32 bytes, so that every way a few bytes are
 // copied and compared (1, 2, 4, 8, 16, 32 bytes and their overlapping pairs) is
 // taken, writing and reading; then tags the scalar writers take verbatim.

@@ -92,9 +92,15 @@ TEST(ScanForms, TakesTagsOfEveryLengthAndValuesByTheContentSize) {
     }
     ASSERT_TRUE(ZELT::scanElement(in, element));
     EXPECT_EQ(element.value, "a\0"s);
-    // A value ends at the first closing text, as for the string reader.
+    // A value ends at the first closing text, for the string reader too.
+    const long marker = in.getMarkerPos();
     ASSERT_TRUE(ZELT::scanElement(in, element));
     EXPECT_EQ(element.value, "one");
+    EXPECT_STREQ(in.getBufferStringFromMarker(), "two</t>\n");
+    std::string value;
+    in.setMarkerPos(marker);
+    ASSERT_TRUE(fx->deserializeString("t", in, value));
+    EXPECT_EQ(value, "one");
     EXPECT_STREQ(in.getBufferStringFromMarker(), "two</t>\n");
 }
 
