@@ -419,8 +419,7 @@ void expectConvBufferSize(ZELTFx& fx, long expected) {
 void expectWritesCorrectly(ZELTFx& fx, bool hasConvBuffer) {
     ZELTBuffer out;
     EXPECT_EQ(fx.serializeInt32_t(42, "count", out), hasConvBuffer);
-    EXPECT_EQ(std::string(out.getBufferSize() > 0 ? out.getBufferString() : ""),
-              hasConvBuffer ? "<count>42</count>\n" : "");
+    EXPECT_EQ(zelt_test::contentOf(out), hasConvBuffer ? "<count>42</count>\n" : "");
 }
 
 struct FormatterCase {

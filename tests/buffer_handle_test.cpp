@@ -37,19 +37,6 @@ TEST(Handle, SelfAssignmentChangesNothing) {
     EXPECT_EQ(handle.getMarkerPos(), 4);
 }
 
-TEST(Handle, TornDownHandlesAreCopiedToAndFrom) {
-    ZELTBuffer source;
-    source = "copied";
-    ZELTBuffer torn;
-    torn.tearDown();
-    torn = source;
-    EXPECT_EQ(contentOf(torn), "copied");
-    source.tearDown();
-    torn = source;
-    EXPECT_EQ(torn.getBufferSize(), 0);
-    EXPECT_NE(torn.getBufferString(), nullptr);
-}
-
 TEST(Handle, TextFormsBypassTheHandlesLengthTakingOperations) {
     zelt_test::RecordingBuffer handle;
     handle.setString("one");

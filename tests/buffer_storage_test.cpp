@@ -36,8 +36,8 @@ const std::string ten = "0123456789";
 
 // Runs steps such as "set 10; append 2; reserve 0": set and append take a
 // byte count, reserve a capacity, marker a position; clear, initialize,
-// teardown and assign-empty take none; assign N copies N bytes from a buffer
-// reserved to 100.
+// teardown, assign-empty and assign-torn (from a torn-down buffer) take none;
+// assign N copies N bytes from a buffer reserved to 100.
 template <typename Buffer>
 void run(Buffer& buffer, const std::string& steps) {
     std::istringstream words(steps);
@@ -64,6 +64,10 @@ void run(Buffer& buffer, const std::string& steps) {
             buffer.tearDown();
         } else if (verb == "assign-empty") {
             buffer = Buffer();
+        } else if (verb == "assign-torn") {
+            Buffer source;
+            source.tearDown();
+            buffer = source;
         } else if (verb == "assign") {
             Buffer source;
             source.setBufReserveSize(100);
@@ -115,6 +119,8 @@ const CapacityCase capacityCases[] = {
     {"set 10; reserve 14", 14, 10, 0},
     {"set 10; teardown; teardown", 0, 0, 0},
     {"set 10; teardown; append 5", 6, 5, 0},  // usable again after tearDown
+    {"teardown; assign 6", 7, 6, 0},           // copied to after tearDown ...
+    {"set 10; assign-torn", 1, 0, 0},          // ... and from
     // The marker: anywhere within the content, kept by whatever leaves it there.
     {"set 10; marker 10", 13, 10, 10},
     {"set 10; marker 4; reserve 100", 100, 10, 4},
