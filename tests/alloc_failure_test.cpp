@@ -17,7 +17,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ZELTFx.h"
+#include "ZELTFxXMLImpl.h"
 #include "ZELTScan.h"
 #include "test_support.h"
 
@@ -249,9 +249,7 @@ std::unique_ptr<ZELTFx> formatterWith(long convBufferSize) {
     if (convBufferSize != 0) {
         return zelt_test::makeFormatter(convBufferSize);
     }
-    ZELTFx* created = nullptr;
-    ZELTFx::instantiate(created, 0);
-    return std::unique_ptr<ZELTFx>(created);
+    return std::make_unique<ZELT::ZELTFxXMLImpl>();
 }
 
 // The sizes of the conversion buffers @p operation allocates.
@@ -265,13 +263,14 @@ std::vector<std::size_t> convBufferSizes(Operation operation) {
 
 using Sizes = std::vector<std::size_t>;
 
+char* const noBuffer = nullptr;
+
 TEST(ConvBufferSize, HasAMinimumOf64KiB) {
-    char* const unused = nullptr;
     const std::pair<long, std::size_t> cases[] = {{0, 65536}, {100, 65536}, {65535, 65536}, {-5, 65536},
                                                   {65536, 65536}, {65537, 65537}, {100000, 100000}};
     for (const auto& c : cases) { // requested size, size allocated
         const std::unique_ptr<ZELTFx> fx = formatterWith(0);
-        EXPECT_EQ(convBufferSizes([&] { fx->setConvBuffer(unused, c.first); }), Sizes{c.second}) << c.first;
+        EXPECT_EQ(convBufferSizes([&] { fx->setConvBuffer(noBuffer, c.first); }), Sizes{c.second}) << c.first;
     }
 }
 
@@ -311,10 +310,9 @@ TEST(ConvBufferSize, ALaterSetReplacesItEvenWithASmallerOne) {
     const std::unique_ptr<ZELTFx> fx = zelt_test::makeFormatter();
     const std::string value(60000, 'v');
     ZELTBuffer out;
-    char* const unused = nullptr;
     const Sizes sizes = convBufferSizes([&] {
         fx->serializeString(value.c_str(), "big", out);
-        fx->setConvBuffer(unused, 0);
+        fx->setConvBuffer(noBuffer, 0);
     });
     EXPECT_EQ(sizes, (Sizes{75000, 65536}));
     EXPECT_TRUE(fx->serializeInt32_t(1, "after", out));
@@ -328,8 +326,7 @@ TEST(AllocationFailure, InjectionReachesTheLibrary) {
     const Outcome throwing = runFailing(1, [&] { buffer.setString("abc"); });
     EXPECT_TRUE(throwing.failed && throwing.threw && !throwing.nothrow);
     const std::unique_ptr<ZELTFx> fx = formatterWith(0);
-    char* const unused = nullptr;
-    const Outcome nothrow = runFailing(1, [&] { fx->setConvBuffer(unused, 0); });
+    const Outcome nothrow = runFailing(1, [&] { fx->setConvBuffer(noBuffer, 0); });
     EXPECT_TRUE(nothrow.failed && !nothrow.threw && nothrow.nothrow);
 }
 
@@ -395,10 +392,9 @@ TEST(AllocationFailure, ConstructionReleasesWhatItTook) {
     });
 }
 
-// The conversion buffer is not visible, but its size is: serializeString of
-// an n-byte value allocates a new one exactly when n + n / 4 exceeds it.
-// Checks that the size is @p expected (0: no conversion buffer); a formatter
-// that passes has been enlarged past it.
+// Checks that the conversion buffer's size is @p expected (0: none), as seen by
+// serializeString of n bytes, which allocates exactly when n + n / 4 exceeds it
+// (and so leaves it larger).
 void expectConvBufferSize(ZELTFx& fx, long expected) {
     ZELTBuffer out;
     if (expected == 0) {
@@ -423,8 +419,7 @@ void expectConvBufferSize(ZELTFx& fx, long expected) {
 void expectWritesCorrectly(ZELTFx& fx, bool hasConvBuffer) {
     ZELTBuffer out;
     EXPECT_EQ(fx.serializeInt32_t(42, "count", out), hasConvBuffer);
-    EXPECT_EQ(std::string(out.getBufferSize() > 0 ? out.getBufferString() : ""),
-              hasConvBuffer ? "<count>42</count>\n" : "");
+    EXPECT_EQ(zelt_test::contentOf(out), hasConvBuffer ? "<count>42</count>\n" : "");
 }
 
 struct FormatterCase {
@@ -438,16 +433,15 @@ struct FormatterCase {
 const std::string sixtyThousand(60000, 'v');
 
 TEST(AllocationFailure, FormatterKeepsItsConversionBufferAndTheOutput) {
-    char* const unused = nullptr;
     const std::vector<FormatterCase> cases = {
         {"setConvBuffer on a new formatter", 0, 65536, false,
          [&](ZELTFx& fx, ZELTBuffer&) {
-             fx.setConvBuffer(unused, 0);
+             fx.setConvBuffer(noBuffer, 0);
              return true;
          }},
         {"setConvBuffer replacing the conversion buffer", 65536, 100000, false,
          [&](ZELTFx& fx, ZELTBuffer&) {
-             fx.setConvBuffer(unused, 100000);
+             fx.setConvBuffer(noBuffer, 100000);
              return true;
          }},
         {"serializeString growing the conversion buffer", 65536, 75000, true,
@@ -487,9 +481,8 @@ TEST(AllocationFailure, FormatterKeepsItsConversionBufferAndTheOutput) {
 }
 
 TEST(AllocationFailure, RawBlockIsAppendedPieceByPiece) {
-    // Its opening tag, bytes and closing text are three appends: a failure
-    // leaves the whole pieces appended so far.
-    // Long enough that each piece needs a larger area.
+    // Its opening tag, bytes and closing text are three appends, each long
+    // enough to need a larger area: a failure leaves the pieces appended so far.
     const std::string bytes = std::string(300, 'b') + '\0' + std::string(300, 'c');
     const std::string before = "0123456789";
     const std::vector<std::string> pieces = {before, before + "<blob>", before + "<blob>" + bytes,

@@ -68,14 +68,6 @@ TEST(ConvBuffer, WithoutOneEveryOperationRefuses) {
     EXPECT_FALSE(flag);
 }
 
-TEST(Flags, AreStoredAndHandedBack) {
-    auto fx = makeFormatter();
-    fx->setFlags(7);
-    EXPECT_EQ(fx->getFlags(), 7);
-    fx->setFlags(-1);
-    EXPECT_EQ(fx->getFlags(), -1);
-}
-
 TEST(Copies, TakeNothingFromTheSource) {
     ZELTFxXMLImpl source;
     source.setConvBuffer(noBuffer, 0);

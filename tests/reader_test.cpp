@@ -1,4 +1,5 @@
-#include <cerrno>
+// The typed readers. What they refuse is in the explainRead table of
+// scan_test.cpp, which reads each of its texts with them too.
 #include <climits>
 #include <cstdlib>
 #include <random>
@@ -20,69 +21,39 @@ void load(ZELTBuffer& in, const std::string& text) {
     in.setMarkerPos(0);
 }
 
-template <typename S>
-class ScalarReader : public testing::Test {};
-TYPED_TEST_SUITE(ScalarReader, zelt_test::AllScalars, );
-
-TYPED_TEST(ScalarReader, ReadsBackEveryValueWritten) {
-    using Value = typename TypeParam::Value;
+// Elements of several types under one tag and under others, read back in
+// order; one value is longer than the conversion buffer, the others are full
+// of almost-closing texts. Each type alone: ScalarWriter in writer_test.cpp.
+TEST(Document, ElementsReadBackInOrder) {
     auto fx = makeFormatter();
-    const std::vector<Value> values = zelt_test::interestingValues<Value>();
-    ZELTBuffer out;
-    for (const Value value : values) {
-        ASSERT_TRUE(TypeParam::write(*fx, value, "v", out));
-    }
-    ZELTBuffer in;
-    load(in, zelt_test::contentOf(out));
-    for (const Value expected : values) {
-        Value read{};
-        ASSERT_TRUE(TypeParam::read(*fx, "v", in, read));
-        EXPECT_EQ(read, expected);
-    }
-    EXPECT_EQ(in.getMarkerPos(), in.getBufferSize());
-}
-
-TEST(Document, EveryTypeReadsBackInOrder) {
-    auto fx = makeFormatter();
-    ZELTBuffer out;
     const std::string longText(70000, 'L');
+    const std::string almostClosing = "<</s</s><s>\n</s>x</s\n</ss>\n<</";
+    ZELTBuffer out;
     for (int record = 0; record < 50; ++record) {
-        fx->serializeInt32_t(record - 25, "x", out);
-        fx->serializeString(record % 2 == 0 ? "abc" : "", "y", out);
+        fx->serializeString(record == 7 ? longText.c_str() : almostClosing.c_str(), "s", out);
+        fx->serializeInt64_t(LONG_MIN + record, "s", out);
         fx->serializeBool(record % 3 == 0, "z", out);
         fx->serializeChar(static_cast<char>(record * 7), "c", out);
-        fx->serializeUInt64_t(ULONG_MAX - static_cast<unsigned long>(record), "id", out);
-        fx->serializeInt64_t(LONG_MIN + record, "balance", out);
-        fx->serializeUInt8_t(static_cast<unsigned char>(record * 11), "level", out);
-        fx->serializeString(record == 7 ? longText.c_str() : "a < b & c\n", "note", out);
+        fx->serializeString(record % 2 == 0 ? "abc" : "", "y", out);
     }
     ZELTBuffer in;
     load(in, zelt_test::contentOf(out));
     for (int record = 0; record < 50; ++record) {
-        int x = 0;
-        std::string y;
-        std::string note;
+        std::string s;
+        long number = 0;
         bool z = false;
         char c = 0;
-        unsigned long id = 0;
-        long balance = 0;
-        unsigned char level = 0;
-        ASSERT_TRUE(fx->deserializeInt32_t("x", in, x));
-        ASSERT_TRUE(fx->deserializeString("y", in, y));
+        std::string y;
+        ASSERT_TRUE(fx->deserializeString("s", in, s));
+        ASSERT_TRUE(fx->deserializeInt64_t("s", in, number));
         ASSERT_TRUE(fx->deserializeBool("z", in, z));
         ASSERT_TRUE(fx->deserializeChar("c", in, c));
-        ASSERT_TRUE(fx->deserializeUInt64_t("id", in, id));
-        ASSERT_TRUE(fx->deserializeInt64_t("balance", in, balance));
-        ASSERT_TRUE(fx->deserializeUInt8_t("level", in, level));
-        ASSERT_TRUE(fx->deserializeString("note", in, note));
-        EXPECT_EQ(x, record - 25);
-        EXPECT_EQ(y, record % 2 == 0 ? "abc" : "");
+        ASSERT_TRUE(fx->deserializeString("y", in, y));
+        EXPECT_EQ(s, record == 7 ? longText : almostClosing);
+        EXPECT_EQ(number, LONG_MIN + record);
         EXPECT_EQ(z, record % 3 == 0);
         EXPECT_EQ(c, static_cast<char>(record * 7));
-        EXPECT_EQ(id, ULONG_MAX - static_cast<unsigned long>(record));
-        EXPECT_EQ(balance, LONG_MIN + record);
-        EXPECT_EQ(level, static_cast<unsigned char>(record * 11));
-        EXPECT_EQ(note, record == 7 ? longText : "a < b & c\n");
+        EXPECT_EQ(y, record % 2 == 0 ? "abc" : "");
     }
     EXPECT_EQ(in.getMarkerPos(), in.getBufferSize());
 }
@@ -100,42 +71,32 @@ std::string readAs(const std::string& text) {
     return std::to_string(+value);
 }
 
+// Per reader, texts between the tags and the values they read as; the 64-bit
+// readers follow strtol and strtoul, as the next test checks.
 struct Conversion {
     std::string (*read)(const std::string&);
-    const char* text;
-    const char* expected;
+    std::vector<std::pair<const char*, const char*>> textsAndValues;
 };
 
 const Conversion conversions[] = {
-    {readAs<zelt_test::Int32Scalar>, "  7", "7"},
-    {readAs<zelt_test::Int32Scalar>, "\t\n\v\f\r 7", "7"},
-    {readAs<zelt_test::Int32Scalar>, "", "0"},
-    {readAs<zelt_test::Int32Scalar>, "+12", "12"},
-    {readAs<zelt_test::Int32Scalar>, "- 5", "0"},
-    {readAs<zelt_test::Int32Scalar>, "12abc", "12"},
-    {readAs<zelt_test::Int32Scalar>, "4294967297", "1"},
-    {readAs<zelt_test::BoolScalar>, "2", "1"},
-    {readAs<zelt_test::BoolScalar>, "-1", "0"},
-    {readAs<zelt_test::BoolScalar>, "0", "0"},
-    {readAs<zelt_test::BoolScalar>, "", "0"},
-    {readAs<zelt_test::UInt8Scalar>, "300", "44"},
-    {readAs<zelt_test::UInt32Scalar>, "-1", "4294967295"},
-    {readAs<zelt_test::UCharScalar>, "9223372036854775808", "255"},
-    {readAs<zelt_test::UInt8Scalar>, "9223372036854775808", "0"},
-    {readAs<zelt_test::CharScalar>, "255", "-1"},
-    {readAs<zelt_test::Int8Scalar>, "-129", "127"},
-    {readAs<zelt_test::UInt16Scalar>, "65537", "1"},
-    {readAs<zelt_test::Int16Scalar>, "-32769", "32767"},
-    {readAs<zelt_test::Int64Scalar>, "99999999999999999999", "9223372036854775807"},
-    {readAs<zelt_test::Int64Scalar>, "-99999999999999999999", "-9223372036854775808"},
-    {readAs<zelt_test::UInt64Scalar>, "-1", "18446744073709551615"},
-    {readAs<zelt_test::UInt64Scalar>, "18446744073709551616", "18446744073709551615"},
-    {readAs<zelt_test::UInt64Scalar>, "-18446744073709551615", "1"},
+    {readAs<zelt_test::Int32Scalar>,
+     {{"  7", "7"}, {"\t\n\v\f\r 7", "7"}, {"", "0"}, {"+12", "12"}, {"- 5", "0"}, {"12abc", "12"},
+      {"4294967297", "1"}}},
+    {readAs<zelt_test::BoolScalar>, {{"2", "1"}, {"-1", "0"}, {"0", "0"}, {"", "0"}}},
+    {readAs<zelt_test::UInt8Scalar>, {{"300", "44"}, {"9223372036854775808", "0"}}},
+    {readAs<zelt_test::UInt32Scalar>, {{"-1", "4294967295"}}},
+    {readAs<zelt_test::UCharScalar>, {{"9223372036854775808", "255"}}},
+    {readAs<zelt_test::CharScalar>, {{"255", "-1"}}},
+    {readAs<zelt_test::Int8Scalar>, {{"-129", "127"}}},
+    {readAs<zelt_test::UInt16Scalar>, {{"65537", "1"}}},
+    {readAs<zelt_test::Int16Scalar>, {{"-32769", "32767"}}},
 };
 
 TEST(Conversion, FollowsTheBaseTenRulesThenKeepsTheLowBits) {
     for (const Conversion& c : conversions) {
-        EXPECT_EQ(c.read(c.text), c.expected) << '"' << c.text << '"';
+        for (const auto& [text, value] : c.textsAndValues) {
+            EXPECT_EQ(c.read(text), value) << '"' << text << '"';
+        }
     }
 }
 
@@ -145,6 +106,7 @@ TEST(Conversion, AgreesWithStrtolAndStrtoul) {
     std::vector<std::string> texts = {
         "9223372036854775807",  "9223372036854775808",  "-9223372036854775808", "-9223372036854775809",
         "18446744073709551615", "18446744073709551616", "-18446744073709551615", "-18446744073709551616",
+        "99999999999999999999", "-99999999999999999999",
         "00000000000000000000000000000042", "+", "-", " ", "+-1", "1 2", "0x1F", "\n-0",
     };
     for (int c = 1; c < 128; ++c) { // the blanks skipped must be exactly strtol's
@@ -173,75 +135,35 @@ TEST(Conversion, AgreesWithStrtolAndStrtoul) {
     }
 }
 
-TEST(Reading, ValuesFullOfAlmostClosingTexts) {
+// Tags of every length up to past 32 bytes, so that every way a few bytes are
+// copied and compared (1, 2, 4, 8, 16, 32 bytes and their overlapping pairs) is
+// taken, writing and reading; then tags the scalar writers take verbatim.
+TEST(Reading, TagsOfEveryLengthReadBack) {
     auto fx = makeFormatter();
-    const std::string value = "<</s</s><s>\n</s>x</s\n</ss>\n<</";
-    ZELTBuffer out;
-    fx->serializeString(value.c_str(), "s", out);
-    fx->serializeInt32_t(3, "s", out);
-    ZELTBuffer in;
-    load(in, zelt_test::contentOf(out));
-    std::string read;
-    int number = 0;
-    ASSERT_TRUE(fx->deserializeString("s", in, read));
-    EXPECT_EQ(read, value);
-    ASSERT_TRUE(fx->deserializeInt32_t("s", in, number));
-    EXPECT_EQ(number, 3);
-}
-
-TEST(Reading, StringEndsAtTheFirstClosingText) {
-    auto fx = makeFormatter();
-    ZELTBuffer out;
-    fx->serializeString("one</s>\ntwo", "s", out);
-    ZELTBuffer in;
-    load(in, zelt_test::contentOf(out));
-    std::string value;
-    ASSERT_TRUE(fx->deserializeString("s", in, value));
-    EXPECT_EQ(value, "one");
-    EXPECT_STREQ(in.getBufferStringFromMarker(), "two</s>\n");
-}
-
-TEST(Reading, TagsAreTakenVerbatimAndMayBeLong) {
-    auto fx = makeFormatter();
-    const std::string longTag(100000, 't');
-    ZELTBuffer out;
-    fx->serializeInt32_t(5, "a|b", out);
-    fx->serializeInt32_t(6, longTag.c_str(), out);
-    fx->serializeInt32_t(7, "/a", out); // "</a>7<//a>\n"
-    ZELTBuffer in;
-    load(in, zelt_test::contentOf(out));
-    int first = 0;
-    int second = 0;
-    int third = 0;
-    EXPECT_TRUE(fx->deserializeInt32_t("a|b", in, first));
-    EXPECT_TRUE(fx->deserializeInt32_t(longTag.c_str(), in, second));
-    EXPECT_TRUE(fx->deserializeInt32_t("/a", in, third));
-    EXPECT_EQ(first, 5);
-    EXPECT_EQ(second, 6);
-    EXPECT_EQ(third, 7);
-}
-
-// Tags and elements of every length up to past 32 bytes, so that every way a
-// few bytes are copied and compared (1, 2, 4, 8, 16, 32 bytes and their
-// overlapping pairs) is taken, writing and reading.
-TEST(Reading, TagsOfEveryShortLengthReadBack) {
-    auto fx = makeFormatter();
-    ZELTBuffer out;
+    std::vector<std::string> tags;
     for (size_t length = 0; length <= 40; ++length) {
-        const std::string tag(length, static_cast<char>('a' + length % 26));
-        fx->serializeInt64_t(LONG_MIN + static_cast<long>(length), tag.c_str(), out);
-        fx->serializeString(std::string(length, 'v').c_str(), tag.c_str(), out);
+        tags.emplace_back(length, static_cast<char>('a' + length % 26));
+    }
+    const size_t shortTags = tags.size();
+    tags.insert(tags.end(), {"a|b", "/a", std::string(100000, 't')}); // "/a": "</a>1<//a>\n"
+    ZELTBuffer out;
+    for (size_t i = 0; i < tags.size(); ++i) {
+        fx->serializeInt64_t(LONG_MIN + static_cast<long>(i), tags[i].c_str(), out);
+        if (i < shortTags) {
+            fx->serializeString(std::string(i, 'v').c_str(), tags[i].c_str(), out);
+        }
     }
     ZELTBuffer in;
     load(in, zelt_test::contentOf(out));
-    for (size_t length = 0; length <= 40; ++length) {
-        const std::string tag(length, static_cast<char>('a' + length % 26));
+    for (size_t i = 0; i < tags.size(); ++i) {
         long number = 0;
         std::string text;
-        ASSERT_TRUE(fx->deserializeInt64_t(tag.c_str(), in, number)) << length;
-        ASSERT_TRUE(fx->deserializeString(tag.c_str(), in, text)) << length;
-        EXPECT_EQ(number, LONG_MIN + static_cast<long>(length));
-        EXPECT_EQ(text, std::string(length, 'v'));
+        ASSERT_TRUE(fx->deserializeInt64_t(tags[i].c_str(), in, number)) << tags[i].size();
+        EXPECT_EQ(number, LONG_MIN + static_cast<long>(i));
+        if (i < shortTags) {
+            ASSERT_TRUE(fx->deserializeString(tags[i].c_str(), in, text)) << i;
+            EXPECT_EQ(text, std::string(i, 'v'));
+        }
     }
     EXPECT_EQ(in.getMarkerPos(), in.getBufferSize());
 }
@@ -258,60 +180,6 @@ TEST(Reading, StepsGoThroughTheHandleInOrder) {
     const std::vector<std::string> expected = {"getBufferStringFromMarker", "getMarkerPos", "setMarkerPos:9",
                                                "getBufferStringFromMarker", "getMarkerPos", "setMarkerPos:19"};
     EXPECT_EQ(in.calls, expected);
-}
-
-struct Refusal {
-    const char* why;
-    std::string text;
-    long marker;
-    const char* tag;
-};
-
-const Refusal refusals[] = {
-    {"another element", "<w>5</w>\n", 0, "v"},
-    {"a tag that only starts alike", "<vv>5</vv>\n", 0, "v"},
-    {"attributes", "<v Name=\"n\">5</v>\n", 0, "v"},
-    {"text before the element", "\n<v>5</v>\n", 0, "v"},
-    {"no line feed after the closing tag", "<v>5</v>", 0, "v"},
-    {"no closing tag", "<v>5", 0, "v"},
-    {"an opening tag cut short", "<v", 0, "v"},
-    {"the closing text inside the opening tag", "<x></x></x>\n", 0, "x></x"},
-    {"a closing text behind a NUL byte", std::string("<v>5\0</v>\n", 10), 0, "v"},
-    {"the same, behind many '<' first", std::string("<v><</<v</v></v\n<\0</v>\n", 23), 0, "v"},
-    {"the marker at the end", "<v>5</v>\n", 9, "v"},
-    {"the marker past an element", "<v>5</v>\n<w>6</w>\n", 9, "v"},
-    {"empty content", "", 0, "v"},
-};
-
-// A plain ZELTBuffer tells the readers where its content ends; a derived one
-// is read through its virtual operations only, the text ending at its NUL.
-// Both must refuse alike.
-TEST(Refusals, LeaveTheMarkerAndTheDestinationUntouched) {
-    auto fx = makeFormatter();
-    for (const Refusal& r : refusals) {
-        ZELTBuffer plain;
-        zelt_test::RecordingBuffer derived;
-        for (ZELTBuffer* in : {&plain, static_cast<ZELTBuffer*>(&derived)}) {
-            load(*in, r.text);
-            in->setMarkerPos(r.marker);
-            int number = 77;
-            std::string value = "untouched";
-            EXPECT_FALSE(fx->deserializeInt32_t(r.tag, *in, number)) << r.why;
-            EXPECT_FALSE(fx->deserializeString(r.tag, *in, value)) << r.why;
-            EXPECT_EQ(number, 77) << r.why;
-            EXPECT_EQ(value, "untouched") << r.why;
-            EXPECT_EQ(in->getMarkerPos(), r.marker) << r.why;
-        }
-    }
-}
-
-TEST(Refusals, BufferWithoutAnArea) {
-    auto fx = makeFormatter();
-    ZELTBuffer in;
-    long number = 3;
-    EXPECT_FALSE(fx->deserializeInt64_t("v", in, number));
-    EXPECT_EQ(number, 3);
-    EXPECT_FALSE(fx->deserializeInt64_t(nullptr, in, number));
 }
 
 } // namespace

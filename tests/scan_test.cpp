@@ -2,6 +2,7 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -26,13 +27,9 @@ void load(ZELTBuffer& in, const std::string& text, long marker = 0) {
 // An element that must stay as it was after a refusal.
 ZELTElement sentinel() { return {"t", "n", "i", "v", 99}; }
 
-void expectSame(const ZELTElement& got, const ZELTElement& want) {
-    EXPECT_EQ(got.tag, want.tag);
-    EXPECT_EQ(got.name, want.name);
-    EXPECT_EQ(got.idx, want.idx);
-    EXPECT_EQ(got.value, want.value);
-    EXPECT_EQ(got.offset, want.offset);
-}
+auto fields(const ZELTElement& e) { return std::tie(e.tag, e.name, e.idx, e.value, e.offset); }
+
+void expectSame(const ZELTElement& got, const ZELTElement& want) { EXPECT_EQ(fields(got), fields(want)); }
 
 const std::string sizes[] = {std::string(65535, 'v'), std::string(65536, 'v'), std::string(65537, 'v')};
 
@@ -95,9 +92,15 @@ TEST(ScanForms, TakesTagsOfEveryLengthAndValuesByTheContentSize) {
     }
     ASSERT_TRUE(ZELT::scanElement(in, element));
     EXPECT_EQ(element.value, "a\0"s);
-    // A value ends at the first closing text, as for the string reader.
+    // A value ends at the first closing text, for the string reader too.
+    const long marker = in.getMarkerPos();
     ASSERT_TRUE(ZELT::scanElement(in, element));
     EXPECT_EQ(element.value, "one");
+    EXPECT_STREQ(in.getBufferStringFromMarker(), "two</t>\n");
+    std::string value;
+    in.setMarkerPos(marker);
+    ASSERT_TRUE(fx->deserializeString("t", in, value));
+    EXPECT_EQ(value, "one");
     EXPECT_STREQ(in.getBufferStringFromMarker(), "two</t>\n");
 }
 
@@ -324,6 +327,9 @@ TEST(ScanRefusals, NoAreaOrAnOddBuffer) {
     EXPECT_FALSE(ZELT::scanElement(empty, element));
     EXPECT_EQ(ZELT::explainScan(empty).message, "line 1, column 1: end of text where an element was expected");
     EXPECT_EQ(ZELT::explainRead("v", empty).reason, ZELTReadError::endOfText);
+    long number = 3;
+    EXPECT_FALSE(makeFormatter()->deserializeInt64_t("v", empty, number)); // the typed readers refuse alike
+    EXPECT_EQ(number, 3);
     OddBuffer odd;
     load(odd, "<v>1</v>\n");
     const std::pair<long, long> sizesAndMarkers[] = {{-1, 0}, {9, -1}, {9, 10}, {9, 0}};
@@ -375,9 +381,17 @@ const Explained explained[] = {
     {"\n", 1, longTag.c_str(),
      refused(Reason::endOfText, 1, 2, 1, "end of text where <" + longTag.substr(0, 64) + "...> was expected")},
     {"<v>", 0, nullptr, refused(Reason::otherTag, 0, 1, 1, "no tag given (the name is null)")},
+    {"", 0, "v", refused(Reason::endOfText, 0, 1, 1, "end of text where <v> was expected")},
+    {"<v>5", 0, "v", refused(Reason::noClosingText, 0, 1, 1, "no </v> and line feed follows")},
+    {"<v><</<v</v></v\n<\0</v>\n"s, 0, "v",
+     refused(Reason::noClosingText, 0, 1, 1, "no </v> and line feed follows before the NUL byte at offset 17")},
 };
 
-TEST(ExplainRead, GivesTheReasonAndWhereTheElementShouldBegin) {
+// The reason and where the element should begin; the typed readers refuse
+// exactly then, through a plain buffer and a derived one alike (read through
+// its virtual operations only), and leave the marker and the destination.
+TEST(ExplainRead, GivesTheReasonTheReadersRefuseFor) {
+    auto fx = makeFormatter();
     for (const Explained& e : explained) {
         ZELTBuffer in;
         load(in, e.text, e.marker);
@@ -388,6 +402,22 @@ TEST(ExplainRead, GivesTheReasonAndWhereTheElementShouldBegin) {
         EXPECT_EQ(error.column, e.error.column) << e.error.message;
         EXPECT_EQ(error.message, e.error.message);
         EXPECT_EQ(in.getMarkerPos(), e.marker);
+
+        const bool reads = e.error.reason == ZELTReadError::none;
+        zelt_test::RecordingBuffer derived;
+        for (ZELTBuffer* reader : {&in, static_cast<ZELTBuffer*>(&derived)}) {
+            load(*reader, e.text, e.marker);
+            int number = 77;
+            std::string value = "untouched";
+            EXPECT_EQ(fx->deserializeInt32_t(e.name, *reader, number), reads) << e.error.message;
+            reader->setMarkerPos(e.marker);
+            EXPECT_EQ(fx->deserializeString(e.name, *reader, value), reads) << e.error.message;
+            if (!reads) {
+                EXPECT_EQ(number, 77) << e.error.message;
+                EXPECT_EQ(value, "untouched") << e.error.message;
+                EXPECT_EQ(reader->getMarkerPos(), e.marker) << e.error.message;
+            }
+        }
     }
 }
 
