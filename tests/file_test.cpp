@@ -7,16 +7,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
-#include <malloc.h>
-#include <memory>
-#include <random>
 #include <string>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -28,6 +28,7 @@
 using ZELT::ZELTBuffer;
 using ZELT::ZELTFileBuffer;
 using zelt_test::BufferState;
+using zelt_test::RefusingBuffer;
 using zelt_test::TempFolder;
 using zelt_test::patternBytes;
 using zelt_test::readWhole;
@@ -101,20 +102,39 @@ void expectEachFails(const std::vector<PathFailure>& cases,
     }
 }
 
+// A scratch folder holding the file "data" with "old" in it, which a failure
+// must leave as it was.
+class Scratch : public testing::Test {
+protected:
+    Scratch() { writeWhole(path, "old"); }
+
+    void expectOldDataAlone() const {
+        EXPECT_EQ(readWhole(path), "old");
+        EXPECT_EQ(folder.listing(), Names{"data"});
+    }
+
+    TempFolder folder;
+    const std::string path = folder.path("data");
+};
+
+class LoadFile : public Scratch {};
+class LoadDescriptor : public Scratch {};
+class SaveFile : public Scratch {};
+class FileBuffer : public Scratch {};
+
 // ---------------------------------------------------------------- loading
 
 // Sizes around the scratch memory's first size and around the size from which
 // files are mapped rather than read, so that both ways are seen at their edges.
-class LoadSize : public testing::TestWithParam<size_t> {};
+class LoadSize : public Scratch, public testing::WithParamInterface<size_t> {};
 
 TEST_P(LoadSize, ReplacesTheContentWithTheWholeFileMarkerAtZero) {
-    TempFolder folder;
     const std::string bytes = patternBytes(GetParam());
-    writeWhole(folder.path("data"), bytes);
+    writeWhole(path, bytes);
     ZELTBuffer in;
     zelt_test::fillBuffer(in);
     std::string error = "untouched";
-    ASSERT_TRUE(ZELT::loadFile(folder.path("data").c_str(), in, &error));
+    ASSERT_TRUE(ZELT::loadFile(path.c_str(), in, &error));
     EXPECT_EQ(error, "untouched");
     // The same content installed by hand gives the same capacity: loading follows the buffer's own rules.
     ZELTBuffer expected;
@@ -129,14 +149,14 @@ INSTANTIATE_TEST_SUITE_P(Sizes, LoadSize,
                          testing::Values(0, 1, 99, 100, 101, 65535, 65536, 65537, (2 << 20) - 1, 2 << 20,
                                          (2 << 20) + 1, 3 << 20));
 
-TEST(LoadFile, ReadsFilesThatClaimNoSize) {
+TEST_F(LoadFile, ReadsFilesThatClaimNoSize) {
     ZELTBuffer in;
     ASSERT_TRUE(ZELT::loadFile("/proc/self/status", in));
     EXPECT_GT(in.getBufferSize(), 0);
     EXPECT_TRUE(contains(zelt_test::contentOf(in), "Name:"));
 }
 
-TEST(LoadFile, FailureNamesThePathAndLeavesTheBufferAsItWas) {
+TEST_F(LoadFile, FailureNamesThePathAndLeavesTheBufferAsItWas) {
     expectEachFails(
         {
             {"missing file", [](TempFolder& f) { return f.path("absent"); }, "cannot open: No such file or directory"},
@@ -162,24 +182,17 @@ TEST(LoadFile, FailureNamesThePathAndLeavesTheBufferAsItWas) {
         });
 }
 
-// A buffer that takes no content, as a derived buffer may.
-class RefusingBuffer : public ZELTBuffer {
-public:
-    bool setBufferString(const char* /*source*/, long /*length*/) override { return false; }
-};
-
-TEST(LoadFile, ABufferThatRefusesTheContentIsAFailure) {
-    TempFolder folder;
+TEST_F(LoadFile, ABufferThatRefusesTheContentIsAFailure) {
     for (const size_t size : {size_t{10}, size_t{2} << 20}) { // read and mapped
-        writeWhole(folder.path("data"), patternBytes(size));
+        writeWhole(path, patternBytes(size));
         RefusingBuffer in;
         std::string error;
-        EXPECT_FALSE(ZELT::loadFile(folder.path("data").c_str(), in, &error));
-        EXPECT_EQ(error, folder.path("data") + ": the buffer refused the content");
+        EXPECT_FALSE(ZELT::loadFile(path.c_str(), in, &error));
+        EXPECT_EQ(error, path + ": the buffer refused the content");
     }
 }
 
-TEST(LoadDescriptor, ReadsAPipeOfAnyLengthToItsEnd) {
+TEST_F(LoadDescriptor, ReadsAPipeOfAnyLengthToItsEnd) {
     for (const size_t size : {size_t{0}, size_t{65535}, size_t{65536}, size_t{65537}, size_t{300000}}) {
         SCOPED_TRACE(size);
         int ends[2];
@@ -200,11 +213,10 @@ TEST(LoadDescriptor, ReadsAPipeOfAnyLengthToItsEnd) {
     }
 }
 
-TEST(LoadDescriptor, ReadsFromTheOffsetOnAndLeavesTheDescriptorOpen) {
-    TempFolder folder;
+TEST_F(LoadDescriptor, ReadsFromTheOffsetOnAndLeavesTheDescriptorOpen) {
     const std::string bytes = patternBytes(3 << 20); // mapped size through loadFile, read here
-    writeWhole(folder.path("data"), bytes);
-    const int fd = ::open(folder.path("data").c_str(), O_RDONLY);
+    writeWhole(path, bytes);
+    const int fd = ::open(path.c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::lseek(fd, 1000, SEEK_SET), 1000);
     ZELTBuffer in;
@@ -214,10 +226,8 @@ TEST(LoadDescriptor, ReadsFromTheOffsetOnAndLeavesTheDescriptorOpen) {
     EXPECT_EQ(::close(fd), 0);
 }
 
-TEST(LoadDescriptor, FailureNamesTheSourceAndLeavesTheBufferAsItWas) {
-    TempFolder folder;
-    writeWhole(folder.path("data"), "abc");
-    const int writeOnly = ::open(folder.path("data").c_str(), O_WRONLY);
+TEST_F(LoadDescriptor, FailureNamesTheSourceAndLeavesTheBufferAsItWas) {
+    const int writeOnly = ::open(path.c_str(), O_WRONLY);
     const int directory = ::open(folder.path("").c_str(), O_RDONLY | O_DIRECTORY);
     const struct {
         int fd;
@@ -260,30 +270,28 @@ TEST(Files, NullPathIsRefusedEverywhere) {
 
 // ---------------------------------------------------------------- saving
 
-TEST(SaveFile, WritesTheContentExactlyAndLeavesNoTemporary) {
-    TempFolder folder;
+TEST_F(SaveFile, WritesTheContentExactlyAndLeavesNoTemporary) {
     for (const size_t size : {size_t{0}, size_t{1}, size_t{65537}, size_t{3} << 20}) {
         SCOPED_TRACE(size);
         const std::string bytes = patternBytes(size);
         ZELTBuffer out;
         out.setBufferString(bytes.data(), static_cast<long>(bytes.size()));
         std::string error;
-        ASSERT_TRUE(ZELT::saveFile(folder.path("data").c_str(), out, &error)) << error;
-        EXPECT_TRUE(readWhole(folder.path("data")) == bytes);
+        ASSERT_TRUE(ZELT::saveFile(path.c_str(), out, &error)) << error;
+        EXPECT_TRUE(readWhole(path) == bytes);
         EXPECT_EQ(folder.listing(), Names{"data"});
         // And back.
         ZELTBuffer in;
-        ASSERT_TRUE(ZELT::loadFile(folder.path("data").c_str(), in));
+        ASSERT_TRUE(ZELT::loadFile(path.c_str(), in));
         EXPECT_TRUE(zelt_test::contentOf(in) == bytes);
     }
     ZELTBuffer withoutArea;
     withoutArea.tearDown();
-    ASSERT_TRUE(ZELT::saveFile(folder.path("data").c_str(), withoutArea));
-    EXPECT_EQ(readWhole(folder.path("data")), "");
+    ASSERT_TRUE(ZELT::saveFile(path.c_str(), withoutArea));
+    EXPECT_EQ(readWhole(path), "");
 }
 
-TEST(SaveFile, PathWithoutAFolderIsInTheWorkingFolder) {
-    TempFolder folder;
+TEST_F(SaveFile, PathWithoutAFolderIsInTheWorkingFolder) {
     char previous[4096];
     ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
     ASSERT_EQ(::chdir(folder.path("").c_str()), 0);
@@ -292,12 +300,11 @@ TEST(SaveFile, PathWithoutAFolderIsInTheWorkingFolder) {
     const bool saved = ZELT::saveFile("data", out);
     ASSERT_EQ(::chdir(previous), 0);
     EXPECT_TRUE(saved);
-    EXPECT_EQ(readWhole(folder.path("data")), "here");
+    EXPECT_EQ(readWhole(path), "here");
     EXPECT_EQ(folder.listing(), Names{"data"});
 }
 
-TEST(SaveFile, NewFilesFollowTheUmaskAndReplacedFilesKeepTheirMode) {
-    TempFolder folder;
+TEST_F(SaveFile, NewFilesFollowTheUmaskAndReplacedFilesKeepTheirMode) {
     ZELTBuffer out;
     out.setString("text");
     const mode_t previous = ::umask(027);
@@ -308,16 +315,14 @@ TEST(SaveFile, NewFilesFollowTheUmaskAndReplacedFilesKeepTheirMode) {
     ASSERT_EQ(::stat(folder.path("new").c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0640u);
 
-    writeWhole(folder.path("kept"), "old");
-    ASSERT_EQ(::chmod(folder.path("kept").c_str(), 0604), 0);
-    ASSERT_TRUE(ZELT::saveFile(folder.path("kept").c_str(), out));
-    ASSERT_EQ(::stat(folder.path("kept").c_str(), &status), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0604), 0);
+    ASSERT_TRUE(ZELT::saveFile(path.c_str(), out));
+    ASSERT_EQ(::stat(path.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0604u);
-    EXPECT_EQ(readWhole(folder.path("kept")), "text");
+    EXPECT_EQ(readWhole(path), "text");
 }
 
-TEST(SaveFile, ALinkStaysAndTheFileItNamesIsReplaced) {
-    TempFolder folder;
+TEST_F(SaveFile, ALinkStaysAndTheFileItNamesIsReplaced) {
     ASSERT_EQ(::mkdir(folder.path("real").c_str(), 0700), 0);
     writeWhole(folder.path("real/data"), "old");
     ASSERT_EQ(::symlink("real/data", folder.path("link").c_str()), 0);
@@ -350,8 +355,7 @@ std::string throughFifo(const std::string& fifo, const std::function<bool()>& wr
     return received;
 }
 
-TEST(SaveFile, DevicesAndPipesAreWrittenInPlace) {
-    TempFolder folder;
+TEST_F(SaveFile, DevicesAndPipesAreWrittenInPlace) {
     const std::string bytes = patternBytes(200000);
     const std::string fifo = folder.path("fifo");
     EXPECT_TRUE(throughFifo(fifo, [&] {
@@ -364,11 +368,10 @@ TEST(SaveFile, DevicesAndPipesAreWrittenInPlace) {
                     return out.appendBufferString(bytes.data(), static_cast<long>(bytes.size())) &&
                            out.appendString("end") && out.close();
                 }) == bytes + "end");
-    EXPECT_EQ(folder.listing(), (Names{"fifo", "stream"}));
-
+    EXPECT_EQ(folder.listing(), (Names{"data", "fifo", "stream"}));
 }
 
-TEST(SaveFile, FailureLeavesThePathAndTheFolderAsTheyWere) {
+TEST_F(SaveFile, FailureLeavesThePathAndTheFolderAsTheyWere) {
     expectEachFails(
         {
             {"missing folder", [](TempFolder& f) { return f.path("absent/data"); },
@@ -407,20 +410,15 @@ TEST(SaveFile, FailureLeavesThePathAndTheFolderAsTheyWere) {
         });
 }
 
-TEST(SaveFile, AFileSizeLimitFailsTheSaveAndKeepsTheOldFile) {
-    TempFolder folder;
-    writeWhole(folder.path("data"), "old");
+TEST_F(SaveFile, AFileSizeLimitFailsTheSaveAndKeepsTheOldFile) {
     const std::string bytes = patternBytes(100000);
-    const bool childPassed = inSizeLimitedChild(4096, [&] {
+    EXPECT_TRUE(inSizeLimitedChild(4096, [&] {
         ZELTBuffer out;
         out.setBufferString(bytes.data(), static_cast<long>(bytes.size()));
         std::string error;
-        return !ZELT::saveFile(folder.path("data").c_str(), out, &error) &&
-               error == folder.path("data") + ": cannot write: File too large";
-    });
-    EXPECT_TRUE(childPassed);
-    EXPECT_EQ(readWhole(folder.path("data")), "old");
-    EXPECT_EQ(folder.listing(), Names{"data"});
+        return !ZELT::saveFile(path.c_str(), out, &error) && error == path + ": cannot write: File too large";
+    }));
+    expectOldDataAlone();
 }
 
 // ---------------------------------------------------------------- streaming
@@ -428,10 +426,9 @@ TEST(SaveFile, AFileSizeLimitFailsTheSaveAndKeepsTheOldFile) {
 // The window fills to its exact size; one byte more writes it out first, and
 // an append longer than the window goes straight to the file. The memory
 // never grows, and bytes taken from the window itself survive its flush.
-TEST(FileBuffer, WindowFillsToItsEdgeBeforeAnythingIsWritten) {
-    TempFolder folder;
+TEST_F(FileBuffer, WindowFillsToItsEdgeBeforeAnythingIsWritten) {
     const long window = 4096;
-    ZELTFileBuffer out(folder.path("data").c_str(), window);
+    ZELTFileBuffer out(path.c_str(), window);
     const std::string bytes = patternBytes(window + 1);
     std::string expected;
     const struct {
@@ -458,25 +455,22 @@ TEST(FileBuffer, WindowFillsToItsEdgeBeforeAnythingIsWritten) {
     expected += bytes.substr(0, 3000) + bytes.substr(1, 2000);
     EXPECT_EQ(out.getBufferSize(), 2000);
     ASSERT_TRUE(out.close());
-    EXPECT_TRUE(readWhole(folder.path("data")) == expected);
+    EXPECT_TRUE(readWhole(path) == expected);
 }
 
-TEST(FileBuffer, WindowHasAMinimum) {
-    TempFolder folder;
+TEST_F(FileBuffer, WindowHasAMinimum) {
     for (const long window : {-5L, 0L, 1L, 4095L}) {
-        ZELTFileBuffer out(folder.path("data").c_str(), window);
-        EXPECT_EQ(out.getWindow(), 4096);
+        EXPECT_EQ(ZELTFileBuffer(path.c_str(), window).getWindow(), 4096);
     }
-    EXPECT_EQ(ZELTFileBuffer(folder.path("data").c_str()).getWindow(), 1L << 20);
-    EXPECT_EQ(folder.listing(), Names{}); // none was closed
+    EXPECT_EQ(ZELTFileBuffer(path.c_str()).getWindow(), 1L << 20);
+    expectOldDataAlone(); // none was closed
 }
 
-TEST(FileBuffer, FormatterElementsReadBackFromTheLoadedFile) {
-    TempFolder folder;
+TEST_F(FileBuffer, FormatterElementsReadBackFromTheLoadedFile) {
     const auto fx = zelt_test::makeFormatter();
     const int count = 20000;
     {
-        ZELTFileBuffer out(folder.path("data").c_str(), 4096);
+        ZELTFileBuffer out(path.c_str(), 4096);
         for (int i = 0; i < count; ++i) {
             const std::string text = "item " + std::to_string(i);
             const char* raw = text.c_str();
@@ -487,7 +481,7 @@ TEST(FileBuffer, FormatterElementsReadBackFromTheLoadedFile) {
         ASSERT_TRUE(out.close());
     }
     ZELTBuffer in;
-    ASSERT_TRUE(ZELT::loadFile(folder.path("data").c_str(), in));
+    ASSERT_TRUE(ZELT::loadFile(path.c_str(), in));
     for (int i = 0; i < count; ++i) {
         int n = -1;
         std::string s;
@@ -501,17 +495,15 @@ TEST(FileBuffer, FormatterElementsReadBackFromTheLoadedFile) {
     EXPECT_EQ(in.getMarkerPos(), in.getBufferSize());
 }
 
-TEST(FileBuffer, CloseReplacesThePathOnceAndThenRefusesEverything) {
-    TempFolder folder;
-    writeWhole(folder.path("data"), "old");
-    ZELTFileBuffer out(folder.path("data").c_str());
+TEST_F(FileBuffer, CloseReplacesThePathOnceAndThenRefusesEverything) {
+    ZELTFileBuffer out(path.c_str());
     ASSERT_TRUE(out.appendString("new"));
-    EXPECT_EQ(readWhole(folder.path("data")), "old"); // nothing replaced before close
-    EXPECT_EQ(folder.listing().size(), 2u);           // the old file and the temporary
+    EXPECT_EQ(readWhole(path), "old");      // nothing replaced before close
+    EXPECT_EQ(folder.listing().size(), 2u); // the old file and the temporary
     std::string error;
     EXPECT_TRUE(out.close(&error));
     EXPECT_EQ(error, "");
-    EXPECT_EQ(readWhole(folder.path("data")), "new");
+    EXPECT_EQ(readWhole(path), "new");
     EXPECT_EQ(folder.listing(), Names{"data"});
     EXPECT_FALSE(out.isOpen());
     EXPECT_EQ(out.getBufferString(), nullptr); // the window's memory is released
@@ -519,27 +511,23 @@ TEST(FileBuffer, CloseReplacesThePathOnceAndThenRefusesEverything) {
     EXPECT_FALSE(out.appendString("more"));
     EXPECT_FALSE(out.setString("more"));
     EXPECT_FALSE(out.close(&error));
-    EXPECT_EQ(error, folder.path("data") + ": already closed");
-    EXPECT_EQ(readWhole(folder.path("data")), "new");
+    EXPECT_EQ(error, path + ": already closed");
+    EXPECT_EQ(readWhole(path), "new");
 }
 
-TEST(FileBuffer, DestructionWithoutCloseLeavesThePathAsItWas) {
-    TempFolder folder;
-    writeWhole(folder.path("data"), "old");
+TEST_F(FileBuffer, DestructionWithoutCloseLeavesThePathAsItWas) {
     {
-        ZELTFileBuffer out(folder.path("data").c_str(), 4096);
+        ZELTFileBuffer out(path.c_str(), 4096);
         const std::string bytes = patternBytes(20000);
         ASSERT_TRUE(out.appendBufferString(bytes.data(), static_cast<long>(bytes.size())));
         EXPECT_GT(out.getWrittenSize(), 0);
     }
-    EXPECT_EQ(readWhole(folder.path("data")), "old");
-    EXPECT_EQ(folder.listing(), Names{"data"});
+    expectOldDataAlone();
 }
 
-TEST(FileBuffer, OperationsOtherThanAppendActOnTheUnwrittenBytes) {
-    TempFolder folder;
+TEST_F(FileBuffer, OperationsOtherThanAppendActOnTheUnwrittenBytes) {
     const std::string longText(5000, 'L');
-    ZELTFileBuffer out(folder.path("data").c_str(), 4096);
+    ZELTFileBuffer out(path.c_str(), 4096);
     ASSERT_TRUE(out.appendString("dropped"));
     out.clearBufferString(); // drops what is not written yet
     ASSERT_TRUE(out.appendString("replaced"));
@@ -556,12 +544,11 @@ TEST(FileBuffer, OperationsOtherThanAppendActOnTheUnwrittenBytes) {
     EXPECT_EQ(out.getBufferString(), nullptr);
     ASSERT_TRUE(out.setBufferString("C", 1));
     ASSERT_TRUE(out.close());
-    EXPECT_EQ(readWhole(folder.path("data")), longText + "BC");
+    EXPECT_EQ(readWhole(path), longText + "BC");
 }
 
-TEST(FileBuffer, RefusedArgumentsDoNotSpoilTheFile) {
-    TempFolder folder;
-    ZELTFileBuffer out(folder.path("data").c_str(), 4096);
+TEST_F(FileBuffer, RefusedArgumentsDoNotSpoilTheFile) {
+    ZELTFileBuffer out(path.c_str(), 4096);
     EXPECT_FALSE(out.appendString(nullptr));
     EXPECT_FALSE(out.appendBufferString(nullptr, 1));
     EXPECT_FALSE(out.appendBufferString("x", -1));
@@ -572,10 +559,10 @@ TEST(FileBuffer, RefusedArgumentsDoNotSpoilTheFile) {
     EXPECT_TRUE(out.isOpen());
     EXPECT_TRUE(out.appendString("ok"));
     EXPECT_TRUE(out.close());
-    EXPECT_EQ(readWhole(folder.path("data")), "ok");
+    EXPECT_EQ(readWhole(path), "ok");
 }
 
-TEST(FileBuffer, AFileThatCannotBeMadeRefusesEverythingAndCloseSaysWhy) {
+TEST_F(FileBuffer, AFileThatCannotBeMadeRefusesEverythingAndCloseSaysWhy) {
     expectEachFails(
         {
             {"missing folder", [](TempFolder& f) { return f.path("absent/data"); },
@@ -591,10 +578,8 @@ TEST(FileBuffer, AFileThatCannotBeMadeRefusesEverythingAndCloseSaysWhy) {
         });
 }
 
-TEST(FileBuffer, ATemporaryRemovedByOthersFailsTheClose) {
-    TempFolder folder;
-    writeWhole(folder.path("data"), "old");
-    ZELTFileBuffer out(folder.path("data").c_str());
+TEST_F(FileBuffer, ATemporaryRemovedByOthersFailsTheClose) {
+    ZELTFileBuffer out(path.c_str());
     ASSERT_TRUE(out.appendString("new"));
     for (const std::string& name : folder.listing()) {
         if (name != "data") {
@@ -603,16 +588,14 @@ TEST(FileBuffer, ATemporaryRemovedByOthersFailsTheClose) {
     }
     std::string error;
     EXPECT_FALSE(out.close(&error));
-    EXPECT_EQ(error, folder.path("data") + ": cannot rename the temporary file over it: No such file or directory");
-    EXPECT_EQ(readWhole(folder.path("data")), "old");
+    EXPECT_EQ(error, path + ": cannot rename the temporary file over it: No such file or directory");
+    expectOldDataAlone();
 }
 
-TEST(FileBuffer, AFileSizeLimitFailsThatAppendAndEverythingAfter) {
-    TempFolder folder;
-    writeWhole(folder.path("data"), "old");
-    const bool childPassed = inSizeLimitedChild(10000, [&] {
+TEST_F(FileBuffer, AFileSizeLimitFailsThatAppendAndEverythingAfter) {
+    EXPECT_TRUE(inSizeLimitedChild(10000, [&] {
         const auto fx = zelt_test::makeFormatter();
-        ZELTFileBuffer out(folder.path("data").c_str(), 4096);
+        ZELTFileBuffer out(path.c_str(), 4096);
         int appended = 0;
         while (appended < 100000 && fx->serializeInt32_t(appended, "n", out)) {
             ++appended;
@@ -622,53 +605,9 @@ TEST(FileBuffer, AFileSizeLimitFailsThatAppendAndEverythingAfter) {
         std::string error;
         const bool refused = !fx->serializeInt32_t(1, "n", out) && !out.appendString("x") && !out.close(&error);
         return appended > 0 && appended < 100000 && removed && refused &&
-               error == folder.path("data") + ": cannot write: File too large";
-    });
-    EXPECT_TRUE(childPassed);
-    EXPECT_EQ(readWhole(folder.path("data")), "old");
-    EXPECT_EQ(folder.listing(), Names{"data"});
-}
-
-// ---------------------------------------------------------------- memory
-
-// Bytes held by glibc's heap: small blocks in the arenas and large ones mapped apart.
-size_t heapInUse() {
-    const struct mallinfo2 info = ::mallinfo2();
-    return info.uordblks + info.hblkhd;
-}
-
-// Whether mallinfo2 sees this program's allocations: not under a sanitizer or
-// valgrind, which bring heaps of their own.
-bool heapIsVisible() {
-    const size_t before = heapInUse();
-    const auto probe = std::make_unique<char[]>(1 << 20);
-    probe[0] = 1;
-    return heapInUse() >= before + (1 << 20);
-}
-
-TEST(FileBuffer, StreamingTenMillionElementsHoldsOnlyTheWindow) {
-    if (!heapIsVisible()) {
-        GTEST_SKIP() << "glibc's heap statistics do not see this program's allocations (sanitizer or valgrind)";
-    }
-    TempFolder folder;
-    const size_t start = heapInUse();
-    const auto fx = zelt_test::makeFormatter();
-    const long window = 1L << 20;
-    ZELTFileBuffer out(folder.path("data").c_str(), window);
-    const size_t opened = heapInUse();
-    // The window and the 64 KiB conversion buffer, with some room for the heap's bookkeeping.
-    EXPECT_LE(opened - start, static_cast<size_t>(window + 65536 + 16384));
-    size_t peak = opened;
-    for (int i = 0; i < 10000000; ++i) {
-        ASSERT_TRUE(fx->serializeInt32_t(i, "v", out));
-        if (i % 100000 == 0) {
-            peak = std::max(peak, heapInUse());
-        }
-    }
-    peak = std::max(peak, heapInUse());
-    EXPECT_LE(peak - opened, 4096u) << "streaming grew the heap";
-    EXPECT_GT(out.getWrittenSize(), 100000000);
-    // Not closed: the destructor removes the temporary, and nothing is flushed to disk.
+               error == path + ": cannot write: File too large";
+    }));
+    expectOldDataAlone();
 }
 
 } // namespace
