@@ -73,12 +73,7 @@ protected:
 };
 
 using Names = std::vector<std::string>;
-
-ZELT::ZELTBuffer bufferWith(const std::string& bytes) {
-    ZELT::ZELTBuffer buffer;
-    buffer.setBufferString(bytes.data(), static_cast<long>(bytes.size()));
-    return buffer;
-}
+using zelt_test::bufferWith;
 
 // ---------------------------------------------------------------- saving
 

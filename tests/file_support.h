@@ -77,6 +77,13 @@ inline std::string patternBytes(size_t length) {
     return bytes;
 }
 
+// A buffer holding @p bytes.
+inline ZELT::ZELTBuffer bufferWith(const std::string& bytes) {
+    ZELT::ZELTBuffer buffer;
+    buffer.setBufferString(bytes.data(), static_cast<long>(bytes.size()));
+    return buffer;
+}
+
 // Everything a caller can observe of a buffer, the zero tail included.
 struct BufferState {
     std::string content;
