@@ -28,9 +28,9 @@
 using ZELT::ZELTBuffer;
 using ZELT::ZELTFileBuffer;
 using zelt_test::BufferState;
-using zelt_test::bufferWith;
 using zelt_test::RefusingBuffer;
 using zelt_test::TempFolder;
+using zelt_test::bufferWith;
 using zelt_test::patternBytes;
 using zelt_test::readWhole;
 using zelt_test::writeWhole;
@@ -345,39 +345,44 @@ TEST_F(SaveFile, DevicesAndPipesAreWrittenInPlace) {
     EXPECT_EQ(folder.listing(), (Names{"data", "fifo", "stream"}));
 }
 
+// Paths no file can be written to, with what the reason must say.
+std::vector<PathFailure> unwritablePaths() {
+    return {
+        {"missing folder", [](TempFolder& f) { return f.path("absent/data"); },
+         "cannot open its folder: No such file or directory"},
+        {"directory", [](TempFolder& f) { return f.path("sub"); }, "cannot write: Is a directory"},
+        {"trailing slash", [](TempFolder& f) { return f.path("sub/"); }, "cannot write: Is a directory"},
+        {"empty path", [](TempFolder&) { return std::string(); }, "cannot write: No such file or directory"},
+        {"file as folder", [](TempFolder& f) { return f.path("data/x"); }, "Not a directory"},
+        // A folder where nothing can be created, whoever runs the test.
+        {"pseudo file system", [](TempFolder&) { return std::string("/proc/zelt-data"); },
+         "cannot create a temporary file: "},
+        {"no permission",
+         [](TempFolder& f) {
+             ::chmod(f.path("sub").c_str(), 0500);
+             return f.path("sub/data");
+         },
+         "cannot create a temporary file: Permission denied"},
+        // Written in place as a device would be, but no file can be opened there.
+        {"socket",
+         [](TempFolder& f) {
+             sockaddr_un address{};
+             address.sun_family = AF_UNIX;
+             const std::string path = f.path("socket");
+             path.copy(address.sun_path, sizeof address.sun_path - 1);
+             const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+             EXPECT_EQ(::bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+             ::close(server);
+             return path;
+         },
+         "cannot open: No such device or address"},
+    };
+}
+
 TEST_F(SaveFile, FailureLeavesThePathAndTheFolderAsTheyWere) {
-    expectEachFails(
-        {
-            {"missing folder", [](TempFolder& f) { return f.path("absent/data"); },
-             "cannot open its folder: No such file or directory"},
-            {"directory", [](TempFolder& f) { return f.path("sub"); }, "cannot write: Is a directory"},
-            {"trailing slash", [](TempFolder& f) { return f.path("sub/"); }, "cannot write: Is a directory"},
-            {"empty path", [](TempFolder&) { return std::string(); }, "cannot write: No such file or directory"},
-            {"file as folder", [](TempFolder& f) { return f.path("data/x"); }, "Not a directory"},
-            // A folder where nothing can be created, whoever runs the test.
-            {"pseudo file system", [](TempFolder&) { return std::string("/proc/zelt-data"); },
-             "cannot create a temporary file: "},
-            {"no permission",
-             [](TempFolder& f) {
-                 ::chmod(f.path("sub").c_str(), 0500);
-                 return f.path("sub/data");
-             },
-             "cannot create a temporary file: Permission denied"},
-            // Written in place as a device would be, but no file can be opened there.
-            {"socket",
-             [](TempFolder& f) {
-                 sockaddr_un address{};
-                 address.sun_family = AF_UNIX;
-                 const std::string path = f.path("socket");
-                 path.copy(address.sun_path, sizeof address.sun_path - 1);
-                 const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
-                 EXPECT_EQ(::bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-                 ::close(server);
-                 return path;
-             },
-             "cannot open: No such device or address"},
-        },
-        [](const char* path, std::string* error) { return ZELT::saveFile(path, bufferWith("new"), error); });
+    expectEachFails(unwritablePaths(), [](const char* path, std::string* error) {
+        return ZELT::saveFile(path, bufferWith("new"), error);
+    });
 }
 
 TEST_F(SaveFile, AFileSizeLimitFailsTheSaveAndKeepsTheOldFile) {
@@ -532,19 +537,13 @@ TEST_F(FileBuffer, RefusedArgumentsDoNotSpoilTheFile) {
 }
 
 TEST_F(FileBuffer, AFileThatCannotBeMadeRefusesEverythingAndCloseSaysWhy) {
-    expectEachFails(
-        {
-            {"missing folder", [](TempFolder& f) { return f.path("absent/data"); },
-             "cannot open its folder: No such file or directory"},
-            {"directory", [](TempFolder& f) { return f.path("sub"); }, "cannot write: Is a directory"},
-        },
-        [](const char* path, std::string* error) {
-            ZELTFileBuffer out(path);
-            EXPECT_FALSE(out.isOpen());
-            EXPECT_FALSE(out.appendString("x"));
-            EXPECT_FALSE(out.setString("x"));
-            return out.close(error);
-        });
+    expectEachFails(unwritablePaths(), [](const char* path, std::string* error) {
+        ZELTFileBuffer out(path);
+        EXPECT_FALSE(out.isOpen());
+        EXPECT_FALSE(out.appendString("x"));
+        EXPECT_FALSE(out.setString("x"));
+        return out.close(error);
+    });
 }
 
 TEST_F(FileBuffer, ATemporaryRemovedByOthersFailsTheClose) {
