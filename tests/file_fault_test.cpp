@@ -60,7 +60,7 @@ bool faulted(Call call, int fd, Result& result) {
     return true;
 }
 
-class FileFault : public testing::Test {
+class FileFault : public zelt_test::Scratch {
 protected:
     void TearDown() override {
         for (Fault& fault : faults) {
@@ -68,8 +68,6 @@ protected:
         }
         shortWrites = 0;
     }
-    zelt_test::TempFolder folder;
-    const std::string path = folder.path("data");
 };
 
 using Names = std::vector<std::string>;
@@ -134,7 +132,7 @@ TEST_F(FileFault, AFailedWriteOfTheWindowFailsThatAppend) {
     inject(Write, ENOSPC);
     EXPECT_FALSE(out.appendBufferString(bytes.data(), 3000));
     EXPECT_EQ(out.getBufferSize(), 0);
-    EXPECT_EQ(folder.listing(), Names{});
+    expectOldDataAlone(); // the temporary is gone at once
     std::string error;
     EXPECT_FALSE(out.close(&error));
     EXPECT_EQ(error, path + ": cannot write: No space left on device");

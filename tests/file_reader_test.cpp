@@ -22,7 +22,6 @@ using ZELT::ZELTElement;
 using ZELT::ZELTFileReader;
 using zelt_test::DerivedBuffer;
 using zelt_test::RefusingBuffer;
-using zelt_test::TempFolder;
 using zelt_test::writeWhole;
 
 namespace {
@@ -90,6 +89,8 @@ std::string element(const std::string& tag, const std::string& value) { return "
 
 constexpr long window = 4096;
 
+class FileReader : public zelt_test::Scratch {};
+
 // Texts whose elements end one byte before, at and after a window's end, and
 // are one byte shorter than, as long as and one byte longer than a window, or
 // many windows long; each of them whole and cut short at its end.
@@ -107,11 +108,10 @@ std::vector<std::string> edgeTexts() {
     return texts;
 }
 
-TEST(FileReader, ReadsWhatTheWholeTextHoldsWindowByWindow) {
-    TempFolder folder;
+TEST_F(FileReader, ReadsWhatTheWholeTextHoldsWindowByWindow) {
     for (const std::string& text : edgeTexts()) {
         SCOPED_TRACE(text.size());
-        writeWhole(folder.path("data"), text);
+        writeWhole(path, text);
         const Scanned whole = scanWhole(text);
         // Memory holds at most twice the longest element or window, however long the text.
         const long longest = static_cast<long>(text.find('\n') + 1);
@@ -119,7 +119,7 @@ TEST(FileReader, ReadsWhatTheWholeTextHoldsWindowByWindow) {
             ZELTBuffer plain;
             DerivedBuffer derived; // the reader reads into memory of its own for it
             for (ZELTBuffer* in : {&plain, static_cast<ZELTBuffer*>(&derived)}) {
-                ZELTFileReader reader(folder.path("data").c_str());
+                ZELTFileReader reader(path.c_str());
                 ASSERT_TRUE(reader.isOpen());
                 const Scanned streamed = stream(reader, *in, size);
                 EXPECT_EQ(streamed.elements, whole.elements);
@@ -134,10 +134,9 @@ TEST(FileReader, ReadsWhatTheWholeTextHoldsWindowByWindow) {
     }
 }
 
-TEST(FileReader, AnElementCutShortAtTheEndIsLeftUnread) {
-    TempFolder folder;
-    writeWhole(folder.path("data"), element("a", "1") + "<b>2</b");
-    ZELTFileReader reader(folder.path("data").c_str());
+TEST_F(FileReader, AnElementCutShortAtTheEndIsLeftUnread) {
+    writeWhole(path, element("a", "1") + "<b>2</b");
+    ZELTFileReader reader(path.c_str());
     ZELTBuffer in;
     const Scanned streamed = stream(reader, in, window);
     ASSERT_EQ(streamed.elements.size(), 1U);
@@ -153,10 +152,9 @@ TEST(FileReader, AnElementCutShortAtTheEndIsLeftUnread) {
     EXPECT_EQ(reader.consumed(), 9);
 }
 
-TEST(FileReader, AnEmptyFileEndsAtOnce) {
-    TempFolder folder;
-    writeWhole(folder.path("data"), "");
-    ZELTFileReader reader(folder.path("data").c_str());
+TEST_F(FileReader, AnEmptyFileEndsAtOnce) {
+    writeWhole(path, "");
+    ZELTFileReader reader(path.c_str());
     ZELTBuffer in;
     EXPECT_FALSE(reader.atEnd());
     EXPECT_FALSE(reader.fill(in, window));
@@ -166,7 +164,7 @@ TEST(FileReader, AnEmptyFileEndsAtOnce) {
 }
 
 // A pipe gives what its writer wrote so far, less than a window at a time.
-TEST(FileReader, ReadsADescriptorAndLeavesItOpen) {
+TEST_F(FileReader, ReadsADescriptorAndLeavesItOpen) {
     std::string text;
     for (int i = 0; i < 20000; ++i) {
         text += element("n", std::to_string(i));
@@ -192,9 +190,8 @@ TEST(FileReader, ReadsADescriptorAndLeavesItOpen) {
     ::close(ends[0]);
 }
 
-TEST(FileReader, FailuresGiveAReason) {
-    TempFolder folder;
-    writeWhole(folder.path("data"), element("a", "1"));
+TEST_F(FileReader, FailuresGiveAReason) {
+    writeWhole(path, element("a", "1"));
     const std::string missing = folder.path("missing");
     ZELTFileReader absent(missing.c_str());
     ZELTFileReader noPath(nullptr);
@@ -222,23 +219,23 @@ TEST(FileReader, FailuresGiveAReason) {
         EXPECT_FALSE(failing.reader->atEnd());
         EXPECT_EQ(zelt_test::contentOf(in).substr(static_cast<size_t>(in.getMarkerPos())), "42</count>\n");
     }
-    ZELTFileReader reader(folder.path("data").c_str());
+    ZELTFileReader reader(path.c_str());
     RefusingBuffer refusing;
     std::string error;
     EXPECT_FALSE(reader.fill(refusing, window, &error));
-    EXPECT_EQ(error, folder.path("data") + ": the buffer refused the text");
+    EXPECT_EQ(error, path + ": the buffer refused the text");
     // Refused, the bytes read are lost: the reader starts again, and the
     // buffer refuses to drop them, or then to move its marker.
     refusing.refuseAppends = false;
     for (const bool drops : {true, false}) {
-        ZELTFileReader again(folder.path("data").c_str());
+        ZELTFileReader again(path.c_str());
         refusing.clearBufferString();
         refusing.refuseReplacing = drops;
         ASSERT_TRUE(again.fill(refusing, 2));
         ASSERT_TRUE(refusing.setMarkerPos(1));
         error.clear();
         EXPECT_FALSE(again.fill(refusing, window, &error));
-        EXPECT_EQ(error, folder.path("data") + ": the buffer refused the text");
+        EXPECT_EQ(error, path + ": the buffer refused the text");
         EXPECT_EQ(again.consumed(), 0);
     }
 }

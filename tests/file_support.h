@@ -68,6 +68,21 @@ inline std::string readWhole(const std::string& path) {
     return file ? std::string(std::istreambuf_iterator<char>(file), {}) : "<missing>";
 }
 
+// A scratch folder holding the file "data" with "old" in it, which a failure
+// must leave as it was.
+class Scratch : public testing::Test {
+protected:
+    Scratch() { writeWhole(path, "old"); }
+
+    void expectOldDataAlone() const {
+        EXPECT_EQ(readWhole(path), "old");
+        EXPECT_EQ(folder.listing(), std::vector<std::string>{"data"});
+    }
+
+    TempFolder folder;
+    const std::string path = folder.path("data");
+};
+
 // @p length bytes of every value 0 to 255 in turn, NUL bytes included.
 inline std::string patternBytes(size_t length) {
     std::string bytes(length, '\0');

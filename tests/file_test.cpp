@@ -29,6 +29,7 @@ using ZELT::ZELTBuffer;
 using ZELT::ZELTFileBuffer;
 using zelt_test::BufferState;
 using zelt_test::RefusingBuffer;
+using zelt_test::Scratch;
 using zelt_test::TempFolder;
 using zelt_test::bufferWith;
 using zelt_test::patternBytes;
@@ -102,21 +103,6 @@ void expectEachFails(const std::vector<PathFailure>& cases,
         EXPECT_EQ(TempFolder::namesIn(folder.path("sub")), Names{});
     }
 }
-
-// A scratch folder holding the file "data" with "old" in it, which a failure
-// must leave as it was.
-class Scratch : public testing::Test {
-protected:
-    Scratch() { writeWhole(path, "old"); }
-
-    void expectOldDataAlone() const {
-        EXPECT_EQ(readWhole(path), "old");
-        EXPECT_EQ(folder.listing(), Names{"data"});
-    }
-
-    TempFolder folder;
-    const std::string path = folder.path("data");
-};
 
 class LoadFile : public Scratch {};
 class LoadDescriptor : public Scratch {};
