@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
-#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -33,7 +33,10 @@ public:
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
-    ~TempFolder() { removeTree(root); }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(root, ignored);
+    }
 
     std::string path(const std::string& name) const { return root + "/" + name; }
 
@@ -42,58 +45,43 @@ public:
 
     static std::vector<std::string> namesIn(const std::string& folder) {
         std::vector<std::string> names;
-        if (DIR* const dir = ::opendir(folder.c_str())) {
-            while (const dirent* const entry = ::readdir(dir)) {
-                const std::string name = entry->d_name;
-                if (name != "." && name != "..") {
-                    names.push_back(name);
-                }
-            }
-            ::closedir(dir);
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+            names.push_back(entry.path().filename());
         }
         std::sort(names.begin(), names.end());
         return names;
     }
 
 private:
-    static void removeTree(const std::string& at) {
-        struct stat status {};
-        if (::lstat(at.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
-            ::chmod(at.c_str(), 0700);
-            for (const std::string& name : namesIn(at)) {
-                removeTree(at + "/" + name);
-            }
-            ::rmdir(at.c_str());
-        } else {
-            ::unlink(at.c_str());
-        }
-    }
-
     std::string root;
 };
 
 inline void writeWhole(const std::string& path, const std::string& bytes) {
-    FILE* const file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr) << path;
-    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
-    ASSERT_EQ(std::fclose(file), 0);
+    std::ofstream file(path, std::ios::binary);
+    ASSERT_TRUE(file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) && file.flush()) << path;
 }
 
 // The file's bytes, or "<missing>" when it cannot be opened.
 inline std::string readWhole(const std::string& path) {
-    FILE* const file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return "<missing>";
-    }
-    std::string bytes;
-    char chunk[65536];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        bytes.append(chunk, got);
-    }
-    std::fclose(file);
-    return bytes;
+    std::ifstream file(path, std::ios::binary);
+    return file ? std::string(std::istreambuf_iterator<char>(file), {}) : "<missing>";
 }
+
+// A scratch folder holding the file "data" with "old" in it, which a failure
+// must leave as it was.
+class Scratch : public testing::Test {
+protected:
+    Scratch() { writeWhole(path, "old"); }
+
+    void expectOldDataAlone() const {
+        EXPECT_EQ(readWhole(path), "old");
+        EXPECT_EQ(folder.listing(), std::vector<std::string>{"data"});
+    }
+
+    TempFolder folder;
+    const std::string path = folder.path("data");
+};
 
 // @p length bytes of every value 0 to 255 in turn, NUL bytes included.
 inline std::string patternBytes(size_t length) {
@@ -102,6 +90,13 @@ inline std::string patternBytes(size_t length) {
         bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xff);
     }
     return bytes;
+}
+
+// A buffer holding @p bytes.
+inline ZELT::ZELTBuffer bufferWith(const std::string& bytes) {
+    ZELT::ZELTBuffer buffer;
+    buffer.setBufferString(bytes.data(), static_cast<long>(bytes.size()));
+    return buffer;
 }
 
 // Everything a caller can observe of a buffer, the zero tail included.
@@ -138,6 +133,21 @@ inline void fillBuffer(ZELT::ZELTBuffer& buffer) {
     buffer.setString("<count>42</count>\n");
     buffer.setMarkerPos(7);
 }
+
+// A buffer that refuses to take more text, to replace its content (which
+// also drops what was read), or to move its marker back to the start.
+class RefusingBuffer : public ZELT::ZELTBuffer {
+public:
+    bool refuseAppends = true;
+    bool refuseReplacing = true;
+    bool appendBufferString(const char* source, long length) override {
+        return !refuseAppends && ZELTBuffer::appendBufferString(source, length);
+    }
+    bool setBufferString(const char* source, long length) override {
+        return !refuseReplacing && ZELTBuffer::setBufferString(source, length);
+    }
+    bool setMarkerPos(long position) override { return position != 0 && ZELTBuffer::setMarkerPos(position); }
+};
 
 } // namespace zelt_test
 

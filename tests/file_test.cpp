@@ -7,16 +7,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
-#include <malloc.h>
-#include <memory>
-#include <random>
 #include <string>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -28,7 +28,10 @@
 using ZELT::ZELTBuffer;
 using ZELT::ZELTFileBuffer;
 using zelt_test::BufferState;
+using zelt_test::RefusingBuffer;
+using zelt_test::Scratch;
 using zelt_test::TempFolder;
+using zelt_test::bufferWith;
 using zelt_test::patternBytes;
 using zelt_test::readWhole;
 using zelt_test::writeWhole;
@@ -101,42 +104,62 @@ void expectEachFails(const std::vector<PathFailure>& cases,
     }
 }
 
+class LoadFile : public Scratch {};
+class LoadDescriptor : public Scratch {};
+class SaveFile : public Scratch {};
+class FileBuffer : public Scratch {};
+
 // ---------------------------------------------------------------- loading
 
-// Sizes around the scratch memory's first size and around the size from which
-// files are mapped rather than read, so that both ways are seen at their edges.
-class LoadSize : public testing::TestWithParam<size_t> {};
+// Sizes around the reserve fillBuffer gives, the scratch memory's first size
+// and the size from which files are mapped rather than read, so that every way
+// is seen at its edges.
+class WholeSize : public Scratch, public testing::WithParamInterface<size_t> {};
 
-TEST_P(LoadSize, ReplacesTheContentWithTheWholeFileMarkerAtZero) {
-    TempFolder folder;
+TEST_P(WholeSize, SavedLoadedAndPipedExactlyMarkerAtZero) {
     const std::string bytes = patternBytes(GetParam());
-    writeWhole(folder.path("data"), bytes);
-    ZELTBuffer in;
-    zelt_test::fillBuffer(in);
     std::string error = "untouched";
-    ASSERT_TRUE(ZELT::loadFile(folder.path("data").c_str(), in, &error));
-    EXPECT_EQ(error, "untouched");
+    ASSERT_TRUE(ZELT::saveFile(path.c_str(), bufferWith(bytes), &error));
+    EXPECT_TRUE(readWhole(path) == bytes);
+    EXPECT_EQ(folder.listing(), Names{"data"});
     // The same content installed by hand gives the same capacity: loading follows the buffer's own rules.
     ZELTBuffer expected;
     zelt_test::fillBuffer(expected);
     expected.setBufferString(bytes.data(), static_cast<long>(bytes.size()));
     expected.setMarkerPos(0);
+    ZELTBuffer in;
+    zelt_test::fillBuffer(in);
+    ASSERT_TRUE(ZELT::loadFile(path.c_str(), in, &error));
     EXPECT_EQ(BufferState(in), BufferState(expected));
-    EXPECT_TRUE(BufferState(in).content == bytes);
+    EXPECT_EQ(error, "untouched");
+
+    // A pipe tells no size: it is read to its end.
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    std::thread writer([&] {
+        EXPECT_EQ(::write(ends[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        ::close(ends[1]);
+    });
+    ZELTBuffer piped;
+    zelt_test::fillBuffer(piped);
+    EXPECT_TRUE(ZELT::loadDescriptor(ends[0], "-", piped));
+    writer.join();
+    ::close(ends[0]);
+    EXPECT_EQ(BufferState(piped), BufferState(expected));
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, LoadSize,
+INSTANTIATE_TEST_SUITE_P(Sizes, WholeSize,
                          testing::Values(0, 1, 99, 100, 101, 65535, 65536, 65537, (2 << 20) - 1, 2 << 20,
                                          (2 << 20) + 1, 3 << 20));
 
-TEST(LoadFile, ReadsFilesThatClaimNoSize) {
+TEST_F(LoadFile, ReadsFilesThatClaimNoSize) {
     ZELTBuffer in;
     ASSERT_TRUE(ZELT::loadFile("/proc/self/status", in));
     EXPECT_GT(in.getBufferSize(), 0);
     EXPECT_TRUE(contains(zelt_test::contentOf(in), "Name:"));
 }
 
-TEST(LoadFile, FailureNamesThePathAndLeavesTheBufferAsItWas) {
+TEST_F(LoadFile, FailureNamesThePathAndLeavesTheBufferAsItWas) {
     expectEachFails(
         {
             {"missing file", [](TempFolder& f) { return f.path("absent"); }, "cannot open: No such file or directory"},
@@ -162,49 +185,20 @@ TEST(LoadFile, FailureNamesThePathAndLeavesTheBufferAsItWas) {
         });
 }
 
-// A buffer that takes no content, as a derived buffer may.
-class RefusingBuffer : public ZELTBuffer {
-public:
-    bool setBufferString(const char* /*source*/, long /*length*/) override { return false; }
-};
-
-TEST(LoadFile, ABufferThatRefusesTheContentIsAFailure) {
-    TempFolder folder;
+TEST_F(LoadFile, ABufferThatRefusesTheContentIsAFailure) {
     for (const size_t size : {size_t{10}, size_t{2} << 20}) { // read and mapped
-        writeWhole(folder.path("data"), patternBytes(size));
+        writeWhole(path, patternBytes(size));
         RefusingBuffer in;
         std::string error;
-        EXPECT_FALSE(ZELT::loadFile(folder.path("data").c_str(), in, &error));
-        EXPECT_EQ(error, folder.path("data") + ": the buffer refused the content");
+        EXPECT_FALSE(ZELT::loadFile(path.c_str(), in, &error));
+        EXPECT_EQ(error, path + ": the buffer refused the content");
     }
 }
 
-TEST(LoadDescriptor, ReadsAPipeOfAnyLengthToItsEnd) {
-    for (const size_t size : {size_t{0}, size_t{65535}, size_t{65536}, size_t{65537}, size_t{300000}}) {
-        SCOPED_TRACE(size);
-        int ends[2];
-        ASSERT_EQ(::pipe(ends), 0);
-        const std::string bytes = patternBytes(size);
-        std::thread writer([&] {
-            EXPECT_EQ(::write(ends[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-            ::close(ends[1]);
-        });
-        ZELTBuffer in;
-        zelt_test::fillBuffer(in);
-        EXPECT_TRUE(ZELT::loadDescriptor(ends[0], "-", in));
-        writer.join();
-        ::close(ends[0]);
-        EXPECT_TRUE(zelt_test::contentOf(in) == bytes);
-        EXPECT_EQ(in.getMarkerPos(), 0);
-        EXPECT_TRUE(BufferState(in).tailZero);
-    }
-}
-
-TEST(LoadDescriptor, ReadsFromTheOffsetOnAndLeavesTheDescriptorOpen) {
-    TempFolder folder;
+TEST_F(LoadDescriptor, ReadsFromTheOffsetOnAndLeavesTheDescriptorOpen) {
     const std::string bytes = patternBytes(3 << 20); // mapped size through loadFile, read here
-    writeWhole(folder.path("data"), bytes);
-    const int fd = ::open(folder.path("data").c_str(), O_RDONLY);
+    writeWhole(path, bytes);
+    const int fd = ::open(path.c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::lseek(fd, 1000, SEEK_SET), 1000);
     ZELTBuffer in;
@@ -214,10 +208,8 @@ TEST(LoadDescriptor, ReadsFromTheOffsetOnAndLeavesTheDescriptorOpen) {
     EXPECT_EQ(::close(fd), 0);
 }
 
-TEST(LoadDescriptor, FailureNamesTheSourceAndLeavesTheBufferAsItWas) {
-    TempFolder folder;
-    writeWhole(folder.path("data"), "abc");
-    const int writeOnly = ::open(folder.path("data").c_str(), O_WRONLY);
+TEST_F(LoadDescriptor, FailureNamesTheSourceAndLeavesTheBufferAsItWas) {
+    const int writeOnly = ::open(path.c_str(), O_WRONLY);
     const int directory = ::open(folder.path("").c_str(), O_RDONLY | O_DIRECTORY);
     const struct {
         int fd;
@@ -260,46 +252,26 @@ TEST(Files, NullPathIsRefusedEverywhere) {
 
 // ---------------------------------------------------------------- saving
 
-TEST(SaveFile, WritesTheContentExactlyAndLeavesNoTemporary) {
-    TempFolder folder;
-    for (const size_t size : {size_t{0}, size_t{1}, size_t{65537}, size_t{3} << 20}) {
-        SCOPED_TRACE(size);
-        const std::string bytes = patternBytes(size);
-        ZELTBuffer out;
-        out.setBufferString(bytes.data(), static_cast<long>(bytes.size()));
-        std::string error;
-        ASSERT_TRUE(ZELT::saveFile(folder.path("data").c_str(), out, &error)) << error;
-        EXPECT_TRUE(readWhole(folder.path("data")) == bytes);
-        EXPECT_EQ(folder.listing(), Names{"data"});
-        // And back.
-        ZELTBuffer in;
-        ASSERT_TRUE(ZELT::loadFile(folder.path("data").c_str(), in));
-        EXPECT_TRUE(zelt_test::contentOf(in) == bytes);
-    }
+TEST_F(SaveFile, ABufferWithoutAnAreaSavesAnEmptyFile) {
     ZELTBuffer withoutArea;
     withoutArea.tearDown();
-    ASSERT_TRUE(ZELT::saveFile(folder.path("data").c_str(), withoutArea));
-    EXPECT_EQ(readWhole(folder.path("data")), "");
+    ASSERT_TRUE(ZELT::saveFile(path.c_str(), withoutArea));
+    EXPECT_EQ(readWhole(path), "");
 }
 
-TEST(SaveFile, PathWithoutAFolderIsInTheWorkingFolder) {
-    TempFolder folder;
+TEST_F(SaveFile, PathWithoutAFolderIsInTheWorkingFolder) {
     char previous[4096];
     ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
     ASSERT_EQ(::chdir(folder.path("").c_str()), 0);
-    ZELTBuffer out;
-    out.setString("here");
-    const bool saved = ZELT::saveFile("data", out);
+    const bool saved = ZELT::saveFile("data", bufferWith("here"));
     ASSERT_EQ(::chdir(previous), 0);
     EXPECT_TRUE(saved);
-    EXPECT_EQ(readWhole(folder.path("data")), "here");
+    EXPECT_EQ(readWhole(path), "here");
     EXPECT_EQ(folder.listing(), Names{"data"});
 }
 
-TEST(SaveFile, NewFilesFollowTheUmaskAndReplacedFilesKeepTheirMode) {
-    TempFolder folder;
-    ZELTBuffer out;
-    out.setString("text");
+TEST_F(SaveFile, NewFilesFollowTheUmaskAndReplacedFilesKeepTheirMode) {
+    const ZELTBuffer out = bufferWith("text");
     const mode_t previous = ::umask(027);
     const bool created = ZELT::saveFile(folder.path("new").c_str(), out);
     ::umask(previous);
@@ -308,21 +280,18 @@ TEST(SaveFile, NewFilesFollowTheUmaskAndReplacedFilesKeepTheirMode) {
     ASSERT_EQ(::stat(folder.path("new").c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0640u);
 
-    writeWhole(folder.path("kept"), "old");
-    ASSERT_EQ(::chmod(folder.path("kept").c_str(), 0604), 0);
-    ASSERT_TRUE(ZELT::saveFile(folder.path("kept").c_str(), out));
-    ASSERT_EQ(::stat(folder.path("kept").c_str(), &status), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0604), 0);
+    ASSERT_TRUE(ZELT::saveFile(path.c_str(), out));
+    ASSERT_EQ(::stat(path.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0604u);
-    EXPECT_EQ(readWhole(folder.path("kept")), "text");
+    EXPECT_EQ(readWhole(path), "text");
 }
 
-TEST(SaveFile, ALinkStaysAndTheFileItNamesIsReplaced) {
-    TempFolder folder;
+TEST_F(SaveFile, ALinkStaysAndTheFileItNamesIsReplaced) {
     ASSERT_EQ(::mkdir(folder.path("real").c_str(), 0700), 0);
     writeWhole(folder.path("real/data"), "old");
     ASSERT_EQ(::symlink("real/data", folder.path("link").c_str()), 0);
-    ZELTBuffer out;
-    out.setString("new");
+    const ZELTBuffer out = bufferWith("new");
     ASSERT_TRUE(ZELT::saveFile(folder.path("link").c_str(), out));
     struct stat status {};
     ASSERT_EQ(::lstat(folder.path("link").c_str(), &status), 0);
@@ -350,77 +319,66 @@ std::string throughFifo(const std::string& fifo, const std::function<bool()>& wr
     return received;
 }
 
-TEST(SaveFile, DevicesAndPipesAreWrittenInPlace) {
-    TempFolder folder;
+TEST_F(SaveFile, DevicesAndPipesAreWrittenInPlace) {
     const std::string bytes = patternBytes(200000);
     const std::string fifo = folder.path("fifo");
-    EXPECT_TRUE(throughFifo(fifo, [&] {
-                    ZELTBuffer out;
-                    out.setBufferString(bytes.data(), static_cast<long>(bytes.size()));
-                    return ZELT::saveFile(fifo.c_str(), out);
-                }) == bytes);
+    EXPECT_TRUE(throughFifo(fifo, [&] { return ZELT::saveFile(fifo.c_str(), bufferWith(bytes)); }) == bytes);
     EXPECT_TRUE(throughFifo(folder.path("stream"), [&] {
                     ZELTFileBuffer out(folder.path("stream").c_str(), 4096);
                     return out.appendBufferString(bytes.data(), static_cast<long>(bytes.size())) &&
                            out.appendString("end") && out.close();
                 }) == bytes + "end");
-    EXPECT_EQ(folder.listing(), (Names{"fifo", "stream"}));
-
+    EXPECT_EQ(folder.listing(), (Names{"data", "fifo", "stream"}));
 }
 
-TEST(SaveFile, FailureLeavesThePathAndTheFolderAsTheyWere) {
-    expectEachFails(
-        {
-            {"missing folder", [](TempFolder& f) { return f.path("absent/data"); },
-             "cannot open its folder: No such file or directory"},
-            {"directory", [](TempFolder& f) { return f.path("sub"); }, "cannot write: Is a directory"},
-            {"trailing slash", [](TempFolder& f) { return f.path("sub/"); }, "cannot write: Is a directory"},
-            {"empty path", [](TempFolder&) { return std::string(); }, "cannot write: No such file or directory"},
-            {"file as folder", [](TempFolder& f) { return f.path("data/x"); }, "Not a directory"},
-            // A folder where nothing can be created, whoever runs the test.
-            {"pseudo file system", [](TempFolder&) { return std::string("/proc/zelt-data"); },
-             "cannot create a temporary file: "},
-            {"no permission",
-             [](TempFolder& f) {
-                 ::chmod(f.path("sub").c_str(), 0500);
-                 return f.path("sub/data");
-             },
-             "cannot create a temporary file: Permission denied"},
-            // Written in place as a device would be, but no file can be opened there.
-            {"socket",
-             [](TempFolder& f) {
-                 sockaddr_un address{};
-                 address.sun_family = AF_UNIX;
-                 const std::string path = f.path("socket");
-                 path.copy(address.sun_path, sizeof address.sun_path - 1);
-                 const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
-                 EXPECT_EQ(::bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-                 ::close(server);
-                 return path;
-             },
-             "cannot open: No such device or address"},
-        },
-        [](const char* path, std::string* error) {
-            ZELTBuffer out;
-            out.setString("new");
-            return ZELT::saveFile(path, out, error);
-        });
+// Paths no file can be written to, with what the reason must say.
+std::vector<PathFailure> unwritablePaths() {
+    return {
+        {"missing folder", [](TempFolder& f) { return f.path("absent/data"); },
+         "cannot open its folder: No such file or directory"},
+        {"directory", [](TempFolder& f) { return f.path("sub"); }, "cannot write: Is a directory"},
+        {"trailing slash", [](TempFolder& f) { return f.path("sub/"); }, "cannot write: Is a directory"},
+        {"empty path", [](TempFolder&) { return std::string(); }, "cannot write: No such file or directory"},
+        {"file as folder", [](TempFolder& f) { return f.path("data/x"); }, "Not a directory"},
+        // A folder where nothing can be created, whoever runs the test.
+        {"pseudo file system", [](TempFolder&) { return std::string("/proc/zelt-data"); },
+         "cannot create a temporary file: "},
+        {"no permission",
+         [](TempFolder& f) {
+             ::chmod(f.path("sub").c_str(), 0500);
+             return f.path("sub/data");
+         },
+         "cannot create a temporary file: Permission denied"},
+        // Written in place as a device would be, but no file can be opened there.
+        {"socket",
+         [](TempFolder& f) {
+             sockaddr_un address{};
+             address.sun_family = AF_UNIX;
+             const std::string path = f.path("socket");
+             path.copy(address.sun_path, sizeof address.sun_path - 1);
+             const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+             EXPECT_EQ(::bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+             ::close(server);
+             return path;
+         },
+         "cannot open: No such device or address"},
+    };
 }
 
-TEST(SaveFile, AFileSizeLimitFailsTheSaveAndKeepsTheOldFile) {
-    TempFolder folder;
-    writeWhole(folder.path("data"), "old");
-    const std::string bytes = patternBytes(100000);
-    const bool childPassed = inSizeLimitedChild(4096, [&] {
-        ZELTBuffer out;
-        out.setBufferString(bytes.data(), static_cast<long>(bytes.size()));
-        std::string error;
-        return !ZELT::saveFile(folder.path("data").c_str(), out, &error) &&
-               error == folder.path("data") + ": cannot write: File too large";
+TEST_F(SaveFile, FailureLeavesThePathAndTheFolderAsTheyWere) {
+    expectEachFails(unwritablePaths(), [](const char* path, std::string* error) {
+        return ZELT::saveFile(path, bufferWith("new"), error);
     });
-    EXPECT_TRUE(childPassed);
-    EXPECT_EQ(readWhole(folder.path("data")), "old");
-    EXPECT_EQ(folder.listing(), Names{"data"});
+}
+
+TEST_F(SaveFile, AFileSizeLimitFailsTheSaveAndKeepsTheOldFile) {
+    const std::string bytes = patternBytes(100000);
+    EXPECT_TRUE(inSizeLimitedChild(4096, [&] {
+        std::string error;
+        return !ZELT::saveFile(path.c_str(), bufferWith(bytes), &error) &&
+               error == path + ": cannot write: File too large";
+    }));
+    expectOldDataAlone();
 }
 
 // ---------------------------------------------------------------- streaming
@@ -428,10 +386,9 @@ TEST(SaveFile, AFileSizeLimitFailsTheSaveAndKeepsTheOldFile) {
 // The window fills to its exact size; one byte more writes it out first, and
 // an append longer than the window goes straight to the file. The memory
 // never grows, and bytes taken from the window itself survive its flush.
-TEST(FileBuffer, WindowFillsToItsEdgeBeforeAnythingIsWritten) {
-    TempFolder folder;
+TEST_F(FileBuffer, WindowFillsToItsEdgeBeforeAnythingIsWritten) {
     const long window = 4096;
-    ZELTFileBuffer out(folder.path("data").c_str(), window);
+    ZELTFileBuffer out(path.c_str(), window);
     const std::string bytes = patternBytes(window + 1);
     std::string expected;
     const struct {
@@ -458,25 +415,22 @@ TEST(FileBuffer, WindowFillsToItsEdgeBeforeAnythingIsWritten) {
     expected += bytes.substr(0, 3000) + bytes.substr(1, 2000);
     EXPECT_EQ(out.getBufferSize(), 2000);
     ASSERT_TRUE(out.close());
-    EXPECT_TRUE(readWhole(folder.path("data")) == expected);
+    EXPECT_TRUE(readWhole(path) == expected);
 }
 
-TEST(FileBuffer, WindowHasAMinimum) {
-    TempFolder folder;
+TEST_F(FileBuffer, WindowHasAMinimum) {
     for (const long window : {-5L, 0L, 1L, 4095L}) {
-        ZELTFileBuffer out(folder.path("data").c_str(), window);
-        EXPECT_EQ(out.getWindow(), 4096);
+        EXPECT_EQ(ZELTFileBuffer(path.c_str(), window).getWindow(), 4096);
     }
-    EXPECT_EQ(ZELTFileBuffer(folder.path("data").c_str()).getWindow(), 1L << 20);
-    EXPECT_EQ(folder.listing(), Names{}); // none was closed
+    EXPECT_EQ(ZELTFileBuffer(path.c_str()).getWindow(), 1L << 20);
+    expectOldDataAlone(); // none was closed
 }
 
-TEST(FileBuffer, FormatterElementsReadBackFromTheLoadedFile) {
-    TempFolder folder;
+TEST_F(FileBuffer, FormatterElementsReadBackFromTheLoadedFile) {
     const auto fx = zelt_test::makeFormatter();
     const int count = 20000;
     {
-        ZELTFileBuffer out(folder.path("data").c_str(), 4096);
+        ZELTFileBuffer out(path.c_str(), 4096);
         for (int i = 0; i < count; ++i) {
             const std::string text = "item " + std::to_string(i);
             const char* raw = text.c_str();
@@ -487,7 +441,7 @@ TEST(FileBuffer, FormatterElementsReadBackFromTheLoadedFile) {
         ASSERT_TRUE(out.close());
     }
     ZELTBuffer in;
-    ASSERT_TRUE(ZELT::loadFile(folder.path("data").c_str(), in));
+    ASSERT_TRUE(ZELT::loadFile(path.c_str(), in));
     for (int i = 0; i < count; ++i) {
         int n = -1;
         std::string s;
@@ -501,17 +455,15 @@ TEST(FileBuffer, FormatterElementsReadBackFromTheLoadedFile) {
     EXPECT_EQ(in.getMarkerPos(), in.getBufferSize());
 }
 
-TEST(FileBuffer, CloseReplacesThePathOnceAndThenRefusesEverything) {
-    TempFolder folder;
-    writeWhole(folder.path("data"), "old");
-    ZELTFileBuffer out(folder.path("data").c_str());
+TEST_F(FileBuffer, CloseReplacesThePathOnceAndThenRefusesEverything) {
+    ZELTFileBuffer out(path.c_str());
     ASSERT_TRUE(out.appendString("new"));
-    EXPECT_EQ(readWhole(folder.path("data")), "old"); // nothing replaced before close
-    EXPECT_EQ(folder.listing().size(), 2u);           // the old file and the temporary
+    EXPECT_EQ(readWhole(path), "old");      // nothing replaced before close
+    EXPECT_EQ(folder.listing().size(), 2u); // the old file and the temporary
     std::string error;
     EXPECT_TRUE(out.close(&error));
     EXPECT_EQ(error, "");
-    EXPECT_EQ(readWhole(folder.path("data")), "new");
+    EXPECT_EQ(readWhole(path), "new");
     EXPECT_EQ(folder.listing(), Names{"data"});
     EXPECT_FALSE(out.isOpen());
     EXPECT_EQ(out.getBufferString(), nullptr); // the window's memory is released
@@ -519,27 +471,23 @@ TEST(FileBuffer, CloseReplacesThePathOnceAndThenRefusesEverything) {
     EXPECT_FALSE(out.appendString("more"));
     EXPECT_FALSE(out.setString("more"));
     EXPECT_FALSE(out.close(&error));
-    EXPECT_EQ(error, folder.path("data") + ": already closed");
-    EXPECT_EQ(readWhole(folder.path("data")), "new");
+    EXPECT_EQ(error, path + ": already closed");
+    EXPECT_EQ(readWhole(path), "new");
 }
 
-TEST(FileBuffer, DestructionWithoutCloseLeavesThePathAsItWas) {
-    TempFolder folder;
-    writeWhole(folder.path("data"), "old");
+TEST_F(FileBuffer, DestructionWithoutCloseLeavesThePathAsItWas) {
     {
-        ZELTFileBuffer out(folder.path("data").c_str(), 4096);
+        ZELTFileBuffer out(path.c_str(), 4096);
         const std::string bytes = patternBytes(20000);
         ASSERT_TRUE(out.appendBufferString(bytes.data(), static_cast<long>(bytes.size())));
         EXPECT_GT(out.getWrittenSize(), 0);
     }
-    EXPECT_EQ(readWhole(folder.path("data")), "old");
-    EXPECT_EQ(folder.listing(), Names{"data"});
+    expectOldDataAlone();
 }
 
-TEST(FileBuffer, OperationsOtherThanAppendActOnTheUnwrittenBytes) {
-    TempFolder folder;
+TEST_F(FileBuffer, OperationsOtherThanAppendActOnTheUnwrittenBytes) {
     const std::string longText(5000, 'L');
-    ZELTFileBuffer out(folder.path("data").c_str(), 4096);
+    ZELTFileBuffer out(path.c_str(), 4096);
     ASSERT_TRUE(out.appendString("dropped"));
     out.clearBufferString(); // drops what is not written yet
     ASSERT_TRUE(out.appendString("replaced"));
@@ -556,12 +504,11 @@ TEST(FileBuffer, OperationsOtherThanAppendActOnTheUnwrittenBytes) {
     EXPECT_EQ(out.getBufferString(), nullptr);
     ASSERT_TRUE(out.setBufferString("C", 1));
     ASSERT_TRUE(out.close());
-    EXPECT_EQ(readWhole(folder.path("data")), longText + "BC");
+    EXPECT_EQ(readWhole(path), longText + "BC");
 }
 
-TEST(FileBuffer, RefusedArgumentsDoNotSpoilTheFile) {
-    TempFolder folder;
-    ZELTFileBuffer out(folder.path("data").c_str(), 4096);
+TEST_F(FileBuffer, RefusedArgumentsDoNotSpoilTheFile) {
+    ZELTFileBuffer out(path.c_str(), 4096);
     EXPECT_FALSE(out.appendString(nullptr));
     EXPECT_FALSE(out.appendBufferString(nullptr, 1));
     EXPECT_FALSE(out.appendBufferString("x", -1));
@@ -572,29 +519,21 @@ TEST(FileBuffer, RefusedArgumentsDoNotSpoilTheFile) {
     EXPECT_TRUE(out.isOpen());
     EXPECT_TRUE(out.appendString("ok"));
     EXPECT_TRUE(out.close());
-    EXPECT_EQ(readWhole(folder.path("data")), "ok");
+    EXPECT_EQ(readWhole(path), "ok");
 }
 
-TEST(FileBuffer, AFileThatCannotBeMadeRefusesEverythingAndCloseSaysWhy) {
-    expectEachFails(
-        {
-            {"missing folder", [](TempFolder& f) { return f.path("absent/data"); },
-             "cannot open its folder: No such file or directory"},
-            {"directory", [](TempFolder& f) { return f.path("sub"); }, "cannot write: Is a directory"},
-        },
-        [](const char* path, std::string* error) {
-            ZELTFileBuffer out(path);
-            EXPECT_FALSE(out.isOpen());
-            EXPECT_FALSE(out.appendString("x"));
-            EXPECT_FALSE(out.setString("x"));
-            return out.close(error);
-        });
+TEST_F(FileBuffer, AFileThatCannotBeMadeRefusesEverythingAndCloseSaysWhy) {
+    expectEachFails(unwritablePaths(), [](const char* path, std::string* error) {
+        ZELTFileBuffer out(path);
+        EXPECT_FALSE(out.isOpen());
+        EXPECT_FALSE(out.appendString("x"));
+        EXPECT_FALSE(out.setString("x"));
+        return out.close(error);
+    });
 }
 
-TEST(FileBuffer, ATemporaryRemovedByOthersFailsTheClose) {
-    TempFolder folder;
-    writeWhole(folder.path("data"), "old");
-    ZELTFileBuffer out(folder.path("data").c_str());
+TEST_F(FileBuffer, ATemporaryRemovedByOthersFailsTheClose) {
+    ZELTFileBuffer out(path.c_str());
     ASSERT_TRUE(out.appendString("new"));
     for (const std::string& name : folder.listing()) {
         if (name != "data") {
@@ -603,16 +542,14 @@ TEST(FileBuffer, ATemporaryRemovedByOthersFailsTheClose) {
     }
     std::string error;
     EXPECT_FALSE(out.close(&error));
-    EXPECT_EQ(error, folder.path("data") + ": cannot rename the temporary file over it: No such file or directory");
-    EXPECT_EQ(readWhole(folder.path("data")), "old");
+    EXPECT_EQ(error, path + ": cannot rename the temporary file over it: No such file or directory");
+    expectOldDataAlone();
 }
 
-TEST(FileBuffer, AFileSizeLimitFailsThatAppendAndEverythingAfter) {
-    TempFolder folder;
-    writeWhole(folder.path("data"), "old");
-    const bool childPassed = inSizeLimitedChild(10000, [&] {
+TEST_F(FileBuffer, AFileSizeLimitFailsThatAppendAndEverythingAfter) {
+    EXPECT_TRUE(inSizeLimitedChild(10000, [&] {
         const auto fx = zelt_test::makeFormatter();
-        ZELTFileBuffer out(folder.path("data").c_str(), 4096);
+        ZELTFileBuffer out(path.c_str(), 4096);
         int appended = 0;
         while (appended < 100000 && fx->serializeInt32_t(appended, "n", out)) {
             ++appended;
@@ -622,53 +559,9 @@ TEST(FileBuffer, AFileSizeLimitFailsThatAppendAndEverythingAfter) {
         std::string error;
         const bool refused = !fx->serializeInt32_t(1, "n", out) && !out.appendString("x") && !out.close(&error);
         return appended > 0 && appended < 100000 && removed && refused &&
-               error == folder.path("data") + ": cannot write: File too large";
-    });
-    EXPECT_TRUE(childPassed);
-    EXPECT_EQ(readWhole(folder.path("data")), "old");
-    EXPECT_EQ(folder.listing(), Names{"data"});
-}
-
-// ---------------------------------------------------------------- memory
-
-// Bytes held by glibc's heap: small blocks in the arenas and large ones mapped apart.
-size_t heapInUse() {
-    const struct mallinfo2 info = ::mallinfo2();
-    return info.uordblks + info.hblkhd;
-}
-
-// Whether mallinfo2 sees this program's allocations: not under a sanitizer or
-// valgrind, which bring heaps of their own.
-bool heapIsVisible() {
-    const size_t before = heapInUse();
-    const auto probe = std::make_unique<char[]>(1 << 20);
-    probe[0] = 1;
-    return heapInUse() >= before + (1 << 20);
-}
-
-TEST(FileBuffer, StreamingTenMillionElementsHoldsOnlyTheWindow) {
-    if (!heapIsVisible()) {
-        GTEST_SKIP() << "glibc's heap statistics do not see this program's allocations (sanitizer or valgrind)";
-    }
-    TempFolder folder;
-    const size_t start = heapInUse();
-    const auto fx = zelt_test::makeFormatter();
-    const long window = 1L << 20;
-    ZELTFileBuffer out(folder.path("data").c_str(), window);
-    const size_t opened = heapInUse();
-    // The window and the 64 KiB conversion buffer, with some room for the heap's bookkeeping.
-    EXPECT_LE(opened - start, static_cast<size_t>(window + 65536 + 16384));
-    size_t peak = opened;
-    for (int i = 0; i < 10000000; ++i) {
-        ASSERT_TRUE(fx->serializeInt32_t(i, "v", out));
-        if (i % 100000 == 0) {
-            peak = std::max(peak, heapInUse());
-        }
-    }
-    peak = std::max(peak, heapInUse());
-    EXPECT_LE(peak - opened, 4096u) << "streaming grew the heap";
-    EXPECT_GT(out.getWrittenSize(), 100000000);
-    // Not closed: the destructor removes the temporary, and nothing is flushed to disk.
+               error == path + ": cannot write: File too large";
+    }));
+    expectOldDataAlone();
 }
 
 } // namespace
