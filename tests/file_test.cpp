@@ -2,6 +2,7 @@
 // a scratch folder. Every failure case also checks the folder's listing, so a
 // temporary left behind shows.
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <malloc.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -562,6 +564,36 @@ TEST_F(FileBuffer, AFileSizeLimitFailsThatAppendAndEverythingAfter) {
                error == path + ": cannot write: File too large";
     }));
     expectOldDataAlone();
+}
+
+// The heap held by glibc (arenas and blocks mapped apart); under a sanitizer
+// or valgrind, whose allocators mallinfo2 does not see, nothing.
+size_t heapInUse() {
+    const struct mallinfo2 info = ::mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+TEST_F(FileBuffer, StreamingTenMillionElementsHoldsOnlyTheWindow) {
+    const size_t start = heapInUse();
+    const auto fx = zelt_test::makeFormatter();
+    const long window = 1L << 20;
+    ZELTFileBuffer out(path.c_str(), window);
+    const size_t opened = heapInUse();
+    if (opened < start + window) {
+        GTEST_SKIP() << "glibc's heap statistics do not see this program's allocations (sanitizer or valgrind)";
+    }
+    // The window and the 64 KiB conversion buffer, with room for the heap's bookkeeping.
+    EXPECT_LE(opened - start, static_cast<size_t>(window + 65536 + 16384));
+    size_t peak = opened;
+    for (int i = 0; i < 10000000; ++i) {
+        ASSERT_TRUE(fx->serializeInt32_t(i, "v", out));
+        if (i % 100000 == 0) {
+            peak = std::max(peak, heapInUse());
+        }
+    }
+    EXPECT_LE(std::max(peak, heapInUse()) - opened, 4096u) << "streaming grew the heap";
+    EXPECT_GT(out.getWrittenSize(), 100000000);
+    // Not closed: the destructor removes the temporary, and nothing is flushed to disk.
 }
 
 } // namespace
