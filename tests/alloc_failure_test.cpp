@@ -121,37 +121,7 @@ using ZELT::ZELTBuffer;
 using ZELT::ZELTBufferIn;
 using ZELT::ZELTFx;
 
-// Everything observable about a buffer, the zero bytes up to its capacity included.
-struct BufferState {
-    bool hasArea = false;
-    long size = 0;
-    long capacity = 0;
-    long marker = 0;
-    std::string area;
-};
-
-template <typename Buffer>
-BufferState stateOf(const Buffer& buffer) {
-    BufferState state;
-    const char* const area = buffer.getBufferString();
-    state.hasArea = area != nullptr;
-    state.size = buffer.getBufferSize();
-    state.capacity = buffer.getBufReserveSize();
-    state.marker = buffer.getMarkerPos();
-    if (area != nullptr) {
-        state.area.assign(area, static_cast<size_t>(state.capacity));
-    }
-    return state;
-}
-
-void expectSameState(const BufferState& actual, const BufferState& expected, const char* what) {
-    SCOPED_TRACE(what);
-    EXPECT_EQ(actual.hasArea, expected.hasArea);
-    EXPECT_EQ(actual.size, expected.size);
-    EXPECT_EQ(actual.capacity, expected.capacity);
-    EXPECT_EQ(actual.marker, expected.marker);
-    EXPECT_EQ(actual.area, expected.area);
-}
+using zelt_test::BufferState;
 
 const std::string longText(100, 'x');
 
@@ -188,19 +158,19 @@ void sweepBufferCases(const std::string& prefix, const std::vector<BufferCase<Bu
         Buffer referenceSource;
         bufferCase.prepare(referenceTarget, referenceSource);
         bufferCase.operate(referenceTarget, referenceSource);
-        const BufferState completed = stateOf(referenceTarget);
+        const BufferState completed(referenceTarget);
 
         sweep(prefix + bufferCase.name, [&](long failAt) {
             Buffer target;
             Buffer source;
             bufferCase.prepare(target, source);
-            const BufferState before = stateOf(target);
-            const BufferState sourceBefore = stateOf(source);
+            const BufferState before(target);
+            const BufferState sourceBefore(source);
             const Outcome outcome = runFailing(failAt, [&] { bufferCase.operate(target, source); });
             EXPECT_EQ(outcome.threw, outcome.failed);
-            expectSameState(stateOf(target), outcome.failed ? before : completed, "target");
+            EXPECT_EQ(BufferState(target), outcome.failed ? before : completed) << "target";
             if (&target != &source) {
-                expectSameState(stateOf(source), sourceBefore, "source");
+                EXPECT_EQ(BufferState(source), sourceBefore) << "source";
             }
             return outcome.failed;
         });
@@ -356,9 +326,9 @@ TEST(AllocationFailure, HandleOperationsLeaveTheBufferAsItWas) {
 TEST(AllocationFailure, UnservableReserveThrowsAndChangesNothing) {
     ZELTBufferIn buffer;
     tightWithMarker(buffer);
-    const BufferState before = stateOf(buffer);
+    const BufferState before(buffer);
     EXPECT_THROW(buffer.setBufReserveSize(LONG_MAX), std::bad_alloc);
-    expectSameState(stateOf(buffer), before, "buffer");
+    EXPECT_EQ(BufferState(buffer), before) << "buffer";
 }
 
 TEST(AllocationFailure, ConstructionReleasesWhatItTook) {
@@ -456,13 +426,13 @@ TEST(AllocationFailure, FormatterKeepsItsConversionBufferAndTheOutput) {
         ZELTBuffer referenceOut;
         tightWithMarker(referenceOut);
         formatterCase.operate(*formatterWith(formatterCase.convBefore), referenceOut);
-        const BufferState completed = stateOf(referenceOut);
+        const BufferState completed(referenceOut);
 
         sweep(formatterCase.name, [&](long failAt) {
             const std::unique_ptr<ZELTFx> fx = formatterWith(formatterCase.convBefore);
             ZELTBuffer out;
             tightWithMarker(out);
-            const BufferState before = stateOf(out);
+            const BufferState before(out);
 
             bool result = false;
             const Outcome outcome = runFailing(failAt, [&] { result = formatterCase.operate(*fx, out); });
@@ -471,7 +441,7 @@ TEST(AllocationFailure, FormatterKeepsItsConversionBufferAndTheOutput) {
             // reaches the output.
             EXPECT_EQ(outcome.threw, outcome.failed && !outcome.nothrow);
             EXPECT_EQ(result, !(outcome.failed && formatterCase.reportsFailure));
-            expectSameState(stateOf(out), outcome.failed ? before : completed, "output");
+            EXPECT_EQ(BufferState(out), outcome.failed ? before : completed) << "output";
             const long conv = outcome.nothrow ? formatterCase.convBefore : formatterCase.convAfter;
             expectWritesCorrectly(*fx, conv != 0);
             expectConvBufferSize(*fx, conv);

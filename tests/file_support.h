@@ -1,8 +1,8 @@
 #ifndef ZELT_FILE_SUPPORT_H
 #define ZELT_FILE_SUPPORT_H
 
-// Shared by the file tests: a scratch folder, whole-file reads and writes,
-// and a snapshot of everything observable about a buffer.
+// Shared by the file tests: a scratch folder, whole-file reads and writes
+// and buffers to load into.
 
 #include <algorithm>
 #include <cstdio>
@@ -97,33 +97,6 @@ inline ZELT::ZELTBuffer bufferWith(const std::string& bytes) {
     ZELT::ZELTBuffer buffer;
     buffer.setBufferString(bytes.data(), static_cast<long>(bytes.size()));
     return buffer;
-}
-
-// Everything a caller can observe of a buffer, the zero tail included.
-struct BufferState {
-    std::string content;
-    long size = 0;
-    long capacity = 0;
-    long marker = 0;
-    bool tailZero = true;
-
-    explicit BufferState(const ZELT::ZELTBuffer& buffer)
-        : size(buffer.getBufferSize()), capacity(buffer.getBufReserveSize()), marker(buffer.getMarkerPos()) {
-        const char* const area = buffer.getBufferString();
-        if (area != nullptr) {
-            content.assign(area, static_cast<size_t>(size));
-            tailZero = std::all_of(area + size, area + capacity, [](char c) { return c == '\0'; });
-        }
-    }
-    bool operator==(const BufferState& other) const {
-        return content == other.content && size == other.size && capacity == other.capacity &&
-               marker == other.marker && tailZero == other.tailZero;
-    }
-};
-
-inline std::ostream& operator<<(std::ostream& out, const BufferState& state) {
-    return out << "{size " << state.size << ", capacity " << state.capacity << ", marker " << state.marker
-               << (state.tailZero ? "" : ", tail not zero") << "}";
 }
 
 // A buffer with content, a reserve and a marker in the middle, to see that a

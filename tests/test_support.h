@@ -3,6 +3,7 @@
 
 #include <limits>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,34 @@ namespace zelt_test {
 inline std::string contentOf(const ZELT::ZELTBuffer& buffer) {
     const char* const text = buffer.getBufferString();
     return text == nullptr ? std::string() : std::string(text, static_cast<size_t>(buffer.getBufferSize()));
+}
+
+// Everything a caller can observe of a buffer: its area up to the capacity
+// (the content and the zero tail), its size and its marker.
+struct BufferState {
+    bool hasArea = false;
+    long size = 0;
+    long capacity = 0;
+    long marker = 0;
+    std::string area;
+
+    template <typename Buffer>
+    explicit BufferState(const Buffer& buffer)
+        : hasArea(buffer.getBufferString() != nullptr), size(buffer.getBufferSize()),
+          capacity(buffer.getBufReserveSize()), marker(buffer.getMarkerPos()) {
+        if (hasArea) {
+            area.assign(buffer.getBufferString(), static_cast<size_t>(capacity));
+        }
+    }
+    bool operator==(const BufferState& other) const {
+        return hasArea == other.hasArea && size == other.size && capacity == other.capacity &&
+               marker == other.marker && area == other.area;
+    }
+};
+
+inline std::ostream& operator<<(std::ostream& out, const BufferState& state) {
+    return out << (state.hasArea ? "{" : "{no area, ") << "size " << state.size << ", capacity " << state.capacity
+               << ", marker " << state.marker << "}";
 }
 
 // A formatter ready to write and read.
