@@ -72,7 +72,7 @@ const StringCase stringCases[] = {
     {"raw", "<&\"\n</raw>", "<raw><&\"\n</raw></raw>\n"},
 };
 
-TEST(StringWriter, WritesTheFormTheNameSpecificationSelects) {
+TEST(StringWriter, WritesTheFormTheCompoundNameSelects) {
     auto fx = makeFormatter();
     for (const StringCase& c : stringCases) {
         ZELTBuffer out;
