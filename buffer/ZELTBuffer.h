@@ -61,6 +61,8 @@ public:
     virtual ~ZELTBuffer();
 
 private:
+    friend class ZELTBufferAccess;
+
     // The storage object, made anew when a handle is used after tearDown.
     ZELTBufferIn& storage();
 

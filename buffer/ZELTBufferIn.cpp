@@ -1,6 +1,6 @@
 #include "ZELTBufferIn.h"
 
-#include "ZELTShortBytes.h"
+#include "ZELTBufferAccess.h"
 
 #include <algorithm>
 #include <climits>
@@ -21,15 +21,6 @@ long checkedAdd(long a, long b) {
         throw std::bad_alloc();
     }
     return sum;
-}
-
-// 30 % of an incoming length, truncated, without overflowing for any length
-// (most appends take this, so the common case is one multiplication).
-long growthAllowance(long length) {
-    if (length <= LONG_MAX / 30) {
-        return static_cast<long>(static_cast<unsigned long>(length) * 30 / 100);
-    }
-    return length / 100 * 30 + length % 100 * 30 / 100;
 }
 
 bool isValidSource(const char* source, long length) {
@@ -153,17 +144,24 @@ bool ZELTBufferIn::setBufferString(const char* source, long length) {
     }
     long capacity = bufReserveSize;
     if (length >= bufReserveSize) {
-        capacity = std::max(checkedAdd(length, growthAllowance(length)), checkedAdd(length, 1));
+        capacity = std::max(checkedAdd(length, ZELTBufferAccess::growthAllowance(length)), checkedAdd(length, 1));
     }
     if (allocatedSize < capacity) {
         replaceArea(capacity, capacity, source, length);
     } else {
         // In place: copy first (the source may lie in this area), then clear
-        // everything after the new content.
+        // what held content and what the capacity newly takes in; the rest
+        // is zero already, so the cost follows the content, not the area.
         if (length > 0) {
             std::memmove(bufferString, source, static_cast<size_t>(length));
         }
-        std::memset(bufferString + length, 0, static_cast<size_t>(capacity - length));
+        if (bufferSize > length) {
+            std::memset(bufferString + length, 0, static_cast<size_t>(bufferSize - length));
+        }
+        if (capacity > bufReserveSize) {
+            const long zeroFrom = std::max(bufReserveSize, length);
+            std::memset(bufferString + zeroFrom, 0, static_cast<size_t>(capacity - zeroFrom));
+        }
         bufReserveSize = capacity;
     }
     bufferSize = length;
@@ -184,28 +182,12 @@ bool ZELTBufferIn::appendBufferString(const char* source, long length) {
     if (!isValidSource(source, length)) {
         return false;
     }
-    // Most appends fit the memory already allocated, where no sum below can
-    // overflow; whether the capacity grows or not, no new area is needed.
-    if (length < allocatedSize - bufferSize) {
-        const long newSize = bufferSize + length;
-        long capacity = bufReserveSize;
-        if (capacity <= newSize + 1) {
-            capacity = std::max(capacity + length + growthAllowance(length), newSize + 1);
-        }
-        if (capacity <= allocatedSize) {
-            // The source may lie in this area, even overlap the bytes written.
-            shortBytes::move(bufferString + bufferSize, source, static_cast<size_t>(length));
-            if (capacity != bufReserveSize) {
-                // Only what the new bytes do not cover needs zeroing: the old
-                // capacity's bytes already are zero.
-                const long zeroFrom = std::max(bufReserveSize, newSize);
-                shortBytes::zero(bufferString + zeroFrom, static_cast<size_t>(capacity - zeroFrom),
-                                 bufferString + allocatedSize);
-                bufReserveSize = capacity;
-            }
-            bufferSize = newSize;
-            return true;
-        }
+    // Most appends fit the memory already allocated. The source may lie in
+    // this area, even overlap the bytes written, but never the bytes zeroed
+    // for a larger capacity: those lie past the old capacity and the new content.
+    if (char* const at = ZELTBufferAccess::appendInPlace(*this, length)) {
+        shortBytes::move(at, source, static_cast<size_t>(length));
+        return true;
     }
     // A new area, out of line, so that the common case above stays small.
     const auto appendToNewArea = [this, source, length]() __attribute__((noinline)) {
@@ -213,7 +195,7 @@ bool ZELTBufferIn::appendBufferString(const char* source, long length) {
         const long newSize = checkedAdd(bufferSize, length);
         const long needed = checkedAdd(newSize, 1);
         const long capacity =
-            std::max(checkedAdd(checkedAdd(bufReserveSize, length), growthAllowance(length)), needed);
+            std::max(checkedAdd(checkedAdd(bufReserveSize, length), ZELTBufferAccess::growthAllowance(length)), needed);
         replaceArea(geometricAllocation(capacity, allocatedSize), capacity, bufferString, bufferSize, source,
                     length);
         bufferSize = newSize;

@@ -10,6 +10,8 @@
 
 namespace ZELT {
 
+class ZELTBufferAccess;
+
 /// Storage behind a ZELTBuffer: one owned, growable byte area holding the
 /// content, always followed by a NUL, and a read marker into the content.
 ///
@@ -66,6 +68,9 @@ public:
     virtual ~ZELTBufferIn();
 
 private:
+    // The library's formatters compose elements straight into the area.
+    friend class ZELTBufferAccess;
+
     // Installs a new area of @p allocation bytes and the given capacity,
     // holding @p length bytes of @p source, then @p extra bytes of @p more.
     // Throws before any change.

@@ -1,7 +1,7 @@
 #include "ZELTFxXMLImpl.h"
 
+#include "ZELTBufferAccess.h"
 #include "ZELTPlainBuffer.h"
-#include "ZELTShortBytes.h"
 
 #include <algorithm>
 #include <cassert>
@@ -132,6 +132,21 @@ const char* findClosingText(const char* from, const char* end, std::string_view 
         at = std::strchr(at + 1, '<');
     }
     return at == nullptr ? nullptr : std::strstr(at, closing.data());
+}
+
+// Whether @p value holds its element's own closing text. Such a value cannot
+// be read back as written: the reader stops at that text and takes the rest
+// of the value for further elements, which a value from outside could forge.
+bool holdsClosingText(std::string_view value, const ClosingText& closing) {
+    const char* const end = value.data() + value.size();
+    const char* at = value.data();
+    while ((at = static_cast<const char*>(std::memchr(at, '<', static_cast<size_t>(end - at)))) != nullptr) {
+        if (closing.standsAt(at, end)) {
+            return true;
+        }
+        ++at;
+    }
+    return false;
 }
 
 constexpr size_t notOpening = static_cast<size_t>(-1);
@@ -310,8 +325,7 @@ bool ZELTFxXMLImpl::writeNumber(Number value, const char* name, ZELTBuffer& out)
     }
     char digits[maximumDigits];
     const char* const end = std::to_chars(digits, digits + maximumDigits, value).ptr;
-    const long length = composeText(PlainElementText{name, {}, {}, {digits, static_cast<size_t>(end - digits)}});
-    return length >= 0 && appendText(out, convBuffer, length);
+    return appendElement(PlainElementText{name, {}, {}, {digits, static_cast<size_t>(end - digits)}}, 0, out);
 }
 
 template <typename ValueRule>
@@ -467,14 +481,15 @@ bool ZELTFxXMLImpl::serializeString(const char* value, const char* nameSpec, ZEL
     std::string_view names[3]; // tag, Name, Idx
     const bool valid = value != nullptr && splitNames(nameSpec, names);
     const size_t valueLength = valid ? std::strlen(value) : 0;
+    const std::string_view text{value, valueLength};
     // Grows to the value's length plus a quarter, the size callers rely on.
     // With the name limits and the 64 KiB minimum that always holds the whole
     // element; the element's own length is the floor all the same.
     const auto grownSize = static_cast<long>(valueLength + valueLength / 4);
-    const long length =
-        valid ? composeText(ElementText{names[0], names[1], names[2], {value, valueLength}}, grownSize) : -1;
+    const bool appended = valid && !holdsClosingText(text, ClosingText{names[0]}) &&
+                          appendElement(ElementText{names[0], names[1], names[2], text}, grownSize, out);
     resetNames();
-    return length >= 0 && appendText(out, convBuffer, length);
+    return appended;
 }
 
 bool ZELTFxXMLImpl::deserializeString(const char* name, ZELTBuffer& in, std::string& value) {
@@ -522,7 +537,7 @@ bool ZELTFxXMLImpl::splitNames(const char* nameSpec, std::string_view (&parts)[3
         }
         const char* const end = strchrnul(at, '|');
         const auto length = static_cast<size_t>(end - at);
-        if (length >= capacities[part] || static_cast<size_t>(end - nameSpec) > maximumNameSpecLength) {
+        if (length >= capacities[part]) {
             resetNames();
             return false;
         }
@@ -531,7 +546,8 @@ bool ZELTFxXMLImpl::splitNames(const char* nameSpec, std::string_view (&parts)[3
         parts[part] = {fields[part], length};
         at = end;
     }
-    if (*at != '\0' && static_cast<size_t>(at - nameSpec) + std::strlen(at) > maximumNameSpecLength) {
+    // The whole text counts, separators and parts after the third included.
+    if (static_cast<size_t>(at - nameSpec) + std::strlen(at) > maximumNameSpecLength) {
         resetNames();
         return false;
     }
@@ -541,15 +557,36 @@ bool ZELTFxXMLImpl::splitNames(const char* nameSpec, std::string_view (&parts)[3
 template <typename Text>
 long ZELTFxXMLImpl::composeText(const Text& text, long room) {
     const long size = text.size();
-    const long needed = std::max(size + 1, room);
-    // Checked here first: growing is rare, and a call for every element is not.
-    if ((convBuffer == nullptr || needed > convBufferSize) && !reserveConvBuffer(needed)) {
+    if (!convBufferHolds(std::max(size + 1, room))) {
         return -1;
     }
     char* const end = text.compose(convBuffer);
     assert(end == convBuffer + size);
     *end = '\0';
     return size;
+}
+
+template <typename Text>
+bool ZELTFxXMLImpl::appendElement(const Text& text, long room, ZELTBuffer& out) {
+    const long size = text.size();
+    // The conversion buffer grows as if every element passed through it, so
+    // its size never depends on where an element is composed.
+    if (!convBufferHolds(std::max(size + 1, room))) {
+        return false;
+    }
+    // A plain buffer takes the element where appending would have copied it.
+    char* const at = isPlainBuffer(out) ? ZELTBufferAccess::appendInPlace(out, size) : nullptr;
+    if (at != nullptr) {
+        [[maybe_unused]] const char* const end = text.compose(at);
+        assert(end == at + size);
+        return true;
+    }
+    return appendText(out, convBuffer, composeText(text));
+}
+
+bool ZELTFxXMLImpl::convBufferHolds(long size) {
+    // Checked inline first: growing is rare, and a call for every element is not.
+    return convBuffer != nullptr && (size <= convBufferSize || reserveConvBuffer(size));
 }
 
 bool ZELTFxXMLImpl::reserveConvBuffer(long size) {

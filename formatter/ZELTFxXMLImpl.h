@@ -77,6 +77,12 @@ private:
     // or -1 when the conversion buffer cannot hold it.
     template <typename Text>
     long composeText(const Text& text, long room = 0);
+    // Appends @p text to @p out as composeText and one append would, with
+    // the same room made in the conversion buffer; false when it cannot be.
+    template <typename Text>
+    bool appendElement(const Text& text, long room, ZELTBuffer& out);
+    // Whether the conversion buffer holds, or can grow to hold, @p size bytes.
+    bool convBufferHolds(long size);
     // @p value is the writer's value promoted (+value): int, unsigned, long or
     // unsigned long, so that every type's digits come from to_chars at its width.
     template <typename Number>

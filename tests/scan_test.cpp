@@ -83,7 +83,7 @@ TEST(ScanForms, TakesTagsOfEveryLengthAndValuesByTheContentSize) {
     const std::string bytes = "a\0b</t>\n"s;
     const char* data = bytes.data();
     fx->serializeBuffer(data, 2, "t", 0, in); // a value holding a NUL byte
-    fx->serializeString("one</t>\ntwo", "t", in);
+    in.appendString("<t>one</t>\ntwo</t>\n"); // the writer refuses such a value; other text may hold it
     ZELTElement element;
     for (const std::string& tag : sizes) {
         ASSERT_TRUE(ZELT::scanElement(in, element));

@@ -151,6 +151,79 @@ TEST(Refusals, AppendNothing) {
     EXPECT_EQ(contentOf(out), "<plain>v</plain>\n<empty></empty>\n");
 }
 
+// A value holding its own closing text would end its element early when
+// read back, and the rest would be read as elements of its own.
+TEST(Refusals, AValueHoldingItsOwnClosingText) {
+    auto fx = makeFormatter();
+    struct Case {
+        std::string value;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"</t>\nrest", false},               // at the start
+        {"x</t>\n<admin>1</admin>\n", false}, // in the middle
+        {"x</t>\n", false},                   // at the end
+        {"</t>", true},                       // no line feed
+        {"x</t>y\n", true},                   // nor right after
+        {"x</t>\r\n", true},
+        {"x</u>\n</tt>\n<t>\n", true},         // other tags' closing texts
+        {"<<</t", true},
+    };
+    for (const char* nameSpec : {"t", "t|n", "t|n|1", "|t||n|"}) {
+        for (const Case& c : cases) {
+            zelt_test::RecordingBuffer recorded;
+            ZELTBuffer plain;
+            EXPECT_EQ(fx->serializeString(c.value.c_str(), nameSpec, recorded), c.accepted) << nameSpec << c.value;
+            EXPECT_EQ(fx->serializeString(c.value.c_str(), nameSpec, plain), c.accepted) << nameSpec << c.value;
+            EXPECT_EQ(recorded.calls.empty(), !c.accepted);
+            EXPECT_EQ(plain.getBufferString() == nullptr, !c.accepted);
+        }
+    }
+}
+
+// A plain buffer takes an element where appending would have copied it; a
+// derived one is handed the text. Both end alike, whether the memory behind
+// the buffer is one byte short of the element and its terminator, exactly
+// enough, or more.
+TEST(Writers, ComposeInPlaceAsAppendingWould) {
+    auto fx = makeFormatter();
+    struct Write {
+        const char* what;
+        long length; // of the element written
+        bool (*write)(ZELT::ZELTFx&, ZELTBuffer&);
+    };
+    const Write writes[] = {
+        {"widest int64", 36,
+         [](ZELT::ZELTFx& f, ZELTBuffer& b) { return f.serializeInt64_t(-9223372036854775807L - 1, "count", b); }},
+        {"named string", 31, [](ZELT::ZELTFx& f, ZELTBuffer& b) { return f.serializeString("abc", "t|name|1", b); }},
+        {"long string", 70008, [](ZELT::ZELTFx& f, ZELTBuffer& b) {
+             static const std::string value(70000, 'v');
+             return f.serializeString(value.c_str(), "t", b);
+         }}};
+    const std::string before = "<a>1</a>\n";
+    for (const Write& w : writes) {
+        for (long slack = -2; slack <= 2; ++slack) {
+            auto prepare = [&](ZELTBuffer& b) {
+                b.setString(before.c_str());
+                b.setBufReserveSize(0); // the memory now just fits: the next request sizes it exactly
+                b.setBufReserveSize(static_cast<long>(before.size()) + w.length + 1 + slack);
+            };
+            ZELTBuffer plain;
+            zelt_test::DerivedBuffer derived;
+            prepare(plain);
+            prepare(derived);
+            ASSERT_TRUE(w.write(*fx, plain));
+            ASSERT_TRUE(w.write(*fx, derived));
+            EXPECT_EQ(plain.getBufferSize(), static_cast<long>(before.size()) + w.length) << w.what;
+            EXPECT_EQ(zelt_test::BufferState(plain), zelt_test::BufferState(derived)) << w.what << slack;
+            // And once more, onto the area the first write left.
+            ASSERT_TRUE(w.write(*fx, plain));
+            ASSERT_TRUE(w.write(*fx, derived));
+            EXPECT_EQ(zelt_test::BufferState(plain), zelt_test::BufferState(derived)) << w.what << slack;
+        }
+    }
+}
+
 // A handle that refuses one kind of append, as a derived class may.
 class RefusingBuffer : public ZELTBuffer {
 public:
