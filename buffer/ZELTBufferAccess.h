@@ -58,6 +58,11 @@ public:
     // appendInPlace on a handle's storage, made anew after tearDown as the
     // handle's own operations would.
     static char* appendInPlace(ZELTBuffer& out, long length) { return appendInPlace(out.storage(), length); }
+
+    // Moves the marker of a plain handle whose content was just read to
+    // @p position, which lies within it: what setMarkerPos does there,
+    // without a call for each element read.
+    static void moveMarker(ZELTBuffer& in, long position) { in.bufferIn->markerPos = position; }
 };
 
 } // namespace ZELT

@@ -368,7 +368,7 @@ bool ZELTFxXMLImpl::readElement(const char* name, ZELTBuffer& in, ValueRule& rul
     rule.store(value, found);
     const long consumed = found + closingLength - start;
     if (plain) {
-        in.ZELTBuffer::setMarkerPos(marker + consumed);
+        ZELTBufferAccess::moveMarker(in, marker + consumed);
     } else {
         in.setMarkerPos(in.getMarkerPos() + consumed);
     }
@@ -525,8 +525,20 @@ bool ZELTFxXMLImpl::splitNames(const char* nameSpec, std::string_view (&parts)[3
     if (nameSpec == nullptr) {
         return false;
     }
+    // Most compound names are a bare tag: one look for a separator settles it.
+    const size_t whole = std::strlen(nameSpec);
+    if (whole < sizeof tagName && std::memchr(nameSpec, '|', whole) == nullptr) {
+        shortBytes::move(tagName, nameSpec, whole);
+        tagName[whole] = '\0';
+        parts[0] = {tagName, whole};
+        return true;
+    }
+    // The whole text counts, separators and parts after the third included.
+    if (whole > maximumNameSpecLength) {
+        return false;
+    }
     // As strtok with "|" would split, with a local position: runs of
-    // separators count as one, parts after the third are only measured.
+    // separators count as one, parts after the third are ignored.
     const char* at = nameSpec;
     for (size_t part = 0; part < 3; ++part) {
         while (*at == '|') {
@@ -545,11 +557,6 @@ bool ZELTFxXMLImpl::splitNames(const char* nameSpec, std::string_view (&parts)[3
         fields[part][length] = '\0';
         parts[part] = {fields[part], length};
         at = end;
-    }
-    // The whole text counts, separators and parts after the third included.
-    if (static_cast<size_t>(at - nameSpec) + std::strlen(at) > maximumNameSpecLength) {
-        resetNames();
-        return false;
     }
     return true;
 }

@@ -10,6 +10,7 @@
 #endif
 
 #include "ZELTScanText.h"
+#include "ZELTBufferAccess.h"
 #include "ZELTPlainBuffer.h"
 #include "ZELTShortBytes.h"
 
@@ -384,9 +385,12 @@ ZELT_SCAN_INLINE long scanQuickly(const PlainText& content, long marker, ZELTEle
 bool scanElement(ZELTBuffer& in, ZELTElement& element) {
     const PlainText content = plainText(in);
     const long next = scanQuickly(content, content.text != nullptr ? in.ZELTBuffer::getMarkerPos() : 0, element);
-    // The closing text lies within the content, so a plain buffer takes the
-    // marker past it, and the call can end this one.
-    return next != noElement ? in.ZELTBuffer::setMarkerPos(next) : scanGenerally(in, element);
+    if (next == noElement) {
+        return scanGenerally(in, element);
+    }
+    // The closing text lies within the content, so a plain buffer takes the marker past it.
+    ZELTBufferAccess::moveMarker(in, next);
+    return true;
 }
 
 long scanElements(ZELTBuffer& in, ZELTElement* elements, long count) {
