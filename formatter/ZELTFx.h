@@ -21,7 +21,7 @@ namespace ZELT {
 /// Readers parse the element at @p in's read marker: the unread text must open
 /// with `<name>`, and the value ends at the first `</name>` and line feed.
 /// Numbers are converted as strtol (signed readers, Bool, Char and UChar) or
-/// strtoul (unsigned readers) with base 10 in the C locale do it (leading
+/// strtoul (unsigned readers) do it with base 10 in the C locale (leading
 /// blanks and a sign accepted, no digits give 0, values beyond 64 bits
 /// saturate), and the destination keeps the low bits. On success the marker
 /// moves just past the line feed. Otherwise the reader returns false and
@@ -94,8 +94,10 @@ public:
     /// `tag`, `tag|Name` or `tag|Name|Idx` and adds the Name and Idx
     /// attributes; empty parts are skipped and an Idx needs a Name. Returns
     /// false, appending nothing, when the compound name does not fit (1,023
-    /// bytes in all; 255, 127 and 31 for its parts) or the conversion buffer
-    /// cannot grow to hold the value.
+    /// bytes in all, separators included; 255, 127 and 31 for its parts), when
+    /// the value holds its own closing text (`</tag>` and a line feed, which
+    /// would end the element early and be read as further elements), or when
+    /// the conversion buffer cannot grow to hold the value.
     virtual bool serializeString(const char* value, const char* nameSpec, ZELTBuffer& out) = 0;
     /// Reads the bytes between `<name>` and the first `</name>` and line feed;
     /// an element written with attributes is refused.
