@@ -1,6 +1,9 @@
 #include "ZELTFxXMLImpl.h"
 
 #include "ZELTBufferAccess.h"
+#include "ZELTClosingText.h"
+#include "ZELTDecimal.h"
+#include "ZELTElementText.h"
 #include "ZELTPlainBuffer.h"
 
 #include <algorithm>
@@ -16,6 +19,11 @@
 
 namespace ZELT {
 
+using elementText::ClosingText;
+using elementText::ElementText;
+using elementText::OpeningText;
+using elementText::PlainElementText;
+
 namespace {
 
 constexpr long minimumConvBufferSize = 65536;
@@ -23,130 +31,11 @@ constexpr size_t maximumNameSpecLength = 1023;
 // Longest decimal text of a 64-bit number: "-9223372036854775808".
 constexpr size_t maximumDigits = 20;
 
-// One text the formatter composes in its conversion buffer: a whole element
-// (opening tag with its attributes, value, closing text), or an opening tag
-// or a closing text alone. Its size and its bytes both come from forEachPart,
-// so the room reserved for a text and what is written into it cannot
-// disagree.
-template <bool Opening, bool Closing, bool Attributes = true>
-struct Text {
-    std::string_view tag;
-    std::string_view name{};  // the Name attribute, written when not empty
-    std::string_view idx{};   // the Idx attribute, written only together with a Name
-    std::string_view value{}; // between the tags, in a whole element
-
-    template <typename Put>
-    void forEachPart(Put&& put) const {
-        if constexpr (Opening) {
-            put("<");
-            put(tag);
-            if (Attributes && !name.empty()) {
-                put(" Name=\"");
-                put(name);
-                put("\"");
-                if (!idx.empty()) {
-                    put(" Idx=\"");
-                    put(idx);
-                    put("\"");
-                }
-            }
-            put(">");
-        }
-        if constexpr (Opening && Closing) {
-            put(value);
-        }
-        if constexpr (Closing) {
-            put("</");
-            put(tag);
-            put(">\n");
-        }
-    }
-
-    long size() const {
-        size_t total = 0;
-        forEachPart([&total](std::string_view part) { total += part.size(); });
-        return static_cast<long>(total);
-    }
-
-    // Writes size() bytes at @p at and returns their end.
-    char* compose(char* at) const {
-        char* cursor = at;
-        forEachPart([&cursor](std::string_view part) {
-            shortBytes::move(cursor, part.data(), part.size());
-            cursor += part.size();
-        });
-        return cursor;
-    }
-
-    // Whether the text stands at @p at, in a text that ends at @p end when
-    // that is known (not null), and otherwise at its first NUL.
-    bool standsAt(const char* at, const char* end) const {
-        const auto length = static_cast<size_t>(size());
-        // memchr stops at the first NUL, so it never reads past the text.
-        if (end != nullptr ? static_cast<size_t>(end - at) < length : std::memchr(at, '\0', length) != nullptr) {
-            return false;
-        }
-        bool same = true;
-        const char* cursor = at;
-        forEachPart([&cursor, &same](std::string_view part) {
-            same = same && shortBytes::same(cursor, part.data(), part.size());
-            cursor += part.size();
-        });
-        return same;
-    }
-};
-
-using ElementText = Text<true, true>;
-using PlainElementText = Text<true, true, false>; // never with attributes: the scalar elements
-using OpeningTag = Text<true, false>;
-using ClosingText = Text<false, true>;
-
-// First occurrence of @p closing (NUL-terminated) in the text from @p from
-// on, which ends at its first NUL (and at @p end, when known, at the latest).
-// Candidates start with '<', so the scan jumps between them. Without a known
-// end, the stretch known to hold no NUL only grows, so each candidate can
-// still be compared with memcmp. Should several candidates fail (crafted
-// text, say a value full of "</"), strstr takes over, whose time stays linear.
-const char* findClosingText(const char* from, const char* end, std::string_view closing) {
-    constexpr int candidatesBeforeStrstr = 4;
-    size_t clean = 0; // bytes from @p from on that hold no NUL
-    const char* at = std::strchr(from, '<');
-    for (int tried = 0; at != nullptr && tried < candidatesBeforeStrstr; ++tried) {
-        if (end != nullptr) {
-            if (static_cast<size_t>(end - at) < closing.size()) {
-                return nullptr; // nor does any later candidate fit
-            }
-        } else {
-            // Candidates only move on, so each one's end lies past the last one's.
-            const size_t candidateEnd = static_cast<size_t>(at - from) + closing.size();
-            // memchr stops at the first NUL, which ends the text before this
-            // candidate, or any later one, could end.
-            if (std::memchr(from + clean, '\0', candidateEnd - clean) != nullptr) {
-                return nullptr;
-            }
-            clean = candidateEnd;
-        }
-        if (shortBytes::same(at, closing.data(), closing.size())) {
-            return at;
-        }
-        at = std::strchr(at + 1, '<');
-    }
-    return at == nullptr ? nullptr : std::strstr(at, closing.data());
-}
-
 // Whether @p value holds its element's own closing text. Such a value cannot
 // be read back as written: the reader stops at that text and takes the rest
 // of the value for further elements, which a value from outside could forge.
-bool holdsClosingText(std::string_view value, const ClosingText& closing) {
-    const char* const end = value.data() + value.size();
-    const char* at = value.data();
-    while ((at = static_cast<const char*>(std::memchr(at, '<', static_cast<size_t>(end - at)))) != nullptr) {
-        if (closing.standsAt(at, end)) {
-            return true;
-        }
-        ++at;
-    }
-    return false;
+bool holdsClosingText(std::string_view value, std::string_view tag) {
+    return closingText::find(value.data(), value.data() + value.size(), tag) != nullptr;
 }
 
 constexpr size_t notOpening = static_cast<size_t>(-1);
@@ -166,7 +55,7 @@ size_t openingTagLength(const char* text, const char* tag, bool& holdsLessThan) 
     return tag[length] == '\0' && text[length + 1] == '>' ? length : notOpening;
 }
 
-ZELT_ALWAYS_INLINE bool appendText(ZELTBuffer& out, const char* text, long length) {
+ZELT_INLINE bool appendText(ZELTBuffer& out, const char* text, long length) {
     return isPlainBuffer(out) ? out.ZELTBuffer::appendBufferString(text, length) : out.appendString(text);
 }
 
@@ -182,62 +71,6 @@ bool liesIn(const char* data, const ZELTBuffer& out) {
     return at >= begin && at - begin < static_cast<std::uintptr_t>(out.getBufReserveSize());
 }
 
-bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Base-10 conversion with exactly the results of strtol (Wide = long) or
-// strtoul (Wide = unsigned long) in the C locale: leading blanks and a sign
-// accepted, no digits give 0, out-of-range values saturate, and strtoul takes
-// a negative number modulo 2^64. Stores the number in @p number and returns
-// where the conversion stopped (at the latest at the text's NUL).
-template <typename Wide>
-const char* parseDecimal(const char* text, Wide& number) {
-    const char* at = text;
-    while (isSpace(*at)) {
-        ++at;
-    }
-    const bool negative = *at == '-';
-    if (negative || *at == '+') {
-        ++at;
-    }
-    unsigned long magnitude = 0;
-    // Nineteen digits always fit in 64 bits; only later ones may overflow.
-    // Two at a time: a digit is no NUL, so the byte after it can be read.
-    const char* const safeEnd = at + 18;
-    while (at < safeEnd && isDigit(at[0])) {
-        if (!isDigit(at[1])) {
-            magnitude = magnitude * 10 + static_cast<unsigned long>(at[0] - '0');
-            ++at;
-            break;
-        }
-        magnitude = magnitude * 100 + static_cast<unsigned long>(at[0] - '0') * 10 +
-                    static_cast<unsigned long>(at[1] - '0');
-        at += 2;
-    }
-    if (at == safeEnd && isDigit(*at)) {
-        magnitude = magnitude * 10 + static_cast<unsigned long>(*at - '0');
-        ++at;
-    }
-    bool overflow = false;
-    for (; isDigit(*at); ++at) {
-        const auto digit = static_cast<unsigned long>(*at - '0');
-        overflow = __builtin_mul_overflow(magnitude, 10UL, &magnitude) ||
-                   __builtin_add_overflow(magnitude, digit, &magnitude) || overflow;
-    }
-    if constexpr (std::is_signed_v<Wide>) {
-        const unsigned long limit = negative ? static_cast<unsigned long>(LONG_MAX) + 1 : LONG_MAX;
-        if (overflow || magnitude > limit) {
-            number = negative ? LONG_MIN : LONG_MAX;
-        } else {
-            number = static_cast<long>(negative ? 0 - magnitude : magnitude);
-        }
-    } else {
-        number = overflow ? ULONG_MAX : negative ? 0 - magnitude : magnitude;
-    }
-    return at;
-}
-
 // What the typed readers do with an element's value. expectedClosing says
 // where the closing text stands in the common case (a number's digits, a text
 // without '<'), to be checked there before any search; store takes the
@@ -246,7 +79,7 @@ template <typename Wide>
 struct NumberValue {
     Wide number = 0;
 
-    const char* expectedClosing(const char* value) { return parseDecimal(value, number); }
+    const char* expectedClosing(const char* value) { return decimal::parse(value, number); }
     static void store(const char* /*begin*/, const char* /*end*/) {}
 };
 
@@ -305,7 +138,7 @@ bool ZELTFxXMLImpl::serializeBuffer(const char*& data, const long& length, const
     const bool valid = length >= 0 && (data != nullptr || length == 0) && splitNames(nameSpec, names);
     const ClosingText closing{names[0]};
     // Room for the closing text too, so that nothing is appended unless the whole element can be.
-    const long opening = valid ? composeText(OpeningTag{names[0], names[1], names[2]}, closing.size() + 1) : -1;
+    const long opening = valid ? composeText(OpeningText{names[0], names[1], names[2]}, closing.size() + 1) : -1;
     if (opening < 0) {
         resetNames();
         return false;
@@ -358,9 +191,11 @@ bool ZELTFxXMLImpl::readElement(const char* name, ZELTBuffer& in, ValueRule& rul
     // and where the value's own text ends is the first place to look.
     const bool plainTag = !tagHoldsLessThan && name[0] != '/';
     const char* found = rule.expectedClosing(value);
-    if (!plainTag || found == nullptr || !closing.standsAt(found, end)) {
+    const std::string_view tag{name, tagLength};
+    if (!plainTag || found == nullptr || !closingText::standsAt(found, end, tag)) {
         composeText(closing); // fits: the room was made above
-        found = findClosingText(plainTag ? value : start, end, {convBuffer, static_cast<size_t>(closingLength)});
+        // The readers' text ends at its first NUL, whatever the buffer holds after it.
+        found = closingText::find(plainTag ? value : start, nullptr, tag, convBuffer);
     }
     if (found == nullptr || found < value) {
         return false;
@@ -486,7 +321,7 @@ bool ZELTFxXMLImpl::serializeString(const char* value, const char* nameSpec, ZEL
     // With the name limits and the 64 KiB minimum that always holds the whole
     // element; the element's own length is the floor all the same.
     const auto grownSize = static_cast<long>(valueLength + valueLength / 4);
-    const bool appended = valid && !holdsClosingText(text, ClosingText{names[0]}) &&
+    const bool appended = valid && !holdsClosingText(text, names[0]) &&
                           appendElement(ElementText{names[0], names[1], names[2], text}, grownSize, out);
     resetNames();
     return appended;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "ZELTClosingText.h"
 #include "ZELTScanText.h"
 
 namespace ZELT {
@@ -149,7 +150,7 @@ ZELTReadError explainRead(const char* name, const ZELTBuffer& in) {
     const void* const nul = std::memchr(unread.at, '\0', remaining);
     const size_t searched = nul == nullptr ? remaining : static_cast<size_t>(static_cast<const char*>(nul) - unread.at);
     const char* const limit = unread.at + searched;
-    const char* const closing = searchCallersClosingText(unread.at, limit, tag);
+    const char* const closing = closingText::find(unread.at, limit, tag);
     if (closing == nullptr || closing < unread.at + tag.size() + 2) {
         std::string detail = noClosingText(tag);
         if (limit < unread.end) {

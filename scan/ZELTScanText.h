@@ -24,6 +24,9 @@ struct Unread {
 
 Unread unreadOf(const ZELTBuffer& in);
 
+// The attributes the writers put after the tag, in their order.
+constexpr std::string_view attributeStarts[] = {" Name=\"", " Idx=\""};
+
 inline std::string_view between(const char* begin, const char* end) { return {begin, static_cast<size_t>(end - begin)}; }
 
 // How the text at the marker fails to open an element in one of the three
@@ -52,10 +55,6 @@ struct AtMarker {
     OpeningTag opening;
     const bool opens;
 };
-
-// The first "</tag>\n" in [from, end), or null, for a caller's @p tag that
-// need not stand in the text.
-const char* searchCallersClosingText(const char* from, const char* end, std::string_view tag);
 
 } // namespace scanning
 } // namespace ZELT

@@ -14,31 +14,33 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(ZELT_COUNT_INLINE_CODE_ONCE)
-// Coverage builds keep one copy of each helper, so that its branches are
-// counted over all its callers rather than per call site.
-#define ZELT_ALWAYS_INLINE inline
+// The library's small steps run once per element: optimised, they are always
+// inlined, so that they cost no calls and their results stay in registers.
+// Unoptimised builds (debugging, coverage) keep one copy of each, so that
+// coverage counts its branches over all its callers rather than per call site.
+#if defined(__OPTIMIZE__) && !defined(ZELT_COUNT_INLINE_CODE_ONCE)
+#define ZELT_INLINE [[gnu::always_inline]] inline
 #else
-#define ZELT_ALWAYS_INLINE [[gnu::always_inline]] inline
+#define ZELT_INLINE inline
 #endif
 
 namespace ZELT::shortBytes {
 
 template <typename Word>
-ZELT_ALWAYS_INLINE Word load(const char* at) {
+ZELT_INLINE Word load(const char* at) {
     Word word;
     std::memcpy(&word, at, sizeof word);
     return word;
 }
 
 template <typename Word>
-ZELT_ALWAYS_INLINE void store(char* at, Word word) {
+ZELT_INLINE void store(char* at, Word word) {
     std::memcpy(at, &word, sizeof word);
 }
 
 // Both words are loaded before either is stored, so the ranges may overlap.
 template <typename Word>
-ZELT_ALWAYS_INLINE void moveTwoWords(char* to, const char* from, size_t length) {
+ZELT_INLINE void moveTwoWords(char* to, const char* from, size_t length) {
     const auto head = load<Word>(from);
     const auto tail = load<Word>(from + length - sizeof(Word));
     store(to, head);
@@ -46,13 +48,13 @@ ZELT_ALWAYS_INLINE void moveTwoWords(char* to, const char* from, size_t length) 
 }
 
 template <typename Word>
-ZELT_ALWAYS_INLINE bool sameTwoWords(const char* a, const char* b, size_t length) {
+ZELT_INLINE bool sameTwoWords(const char* a, const char* b, size_t length) {
     return load<Word>(a) == load<Word>(b) &&
            load<Word>(a + length - sizeof(Word)) == load<Word>(b + length - sizeof(Word));
 }
 
 /// memmove of @p length bytes.
-ZELT_ALWAYS_INLINE void move(char* to, const char* from, size_t length) {
+ZELT_INLINE void move(char* to, const char* from, size_t length) {
     if (length > 32) {
         std::memmove(to, from, length);
     } else if (length > 16) {
@@ -77,7 +79,7 @@ ZELT_ALWAYS_INLINE void move(char* to, const char* from, size_t length) {
 }
 
 /// memcmp(a, b, length) == 0.
-ZELT_ALWAYS_INLINE bool same(const char* a, const char* b, size_t length) {
+ZELT_INLINE bool same(const char* a, const char* b, size_t length) {
     if (length > 16) {
         return std::memcmp(a, b, length) == 0;
     }
@@ -95,7 +97,7 @@ ZELT_ALWAYS_INLINE bool same(const char* a, const char* b, size_t length) {
 
 /// Zeroes [at, at + length), which must lie within [at, limit); where room
 /// allows, 64 bytes are cleared whatever @p length, up to @p limit at most.
-ZELT_ALWAYS_INLINE void zero(char* at, size_t length, const char* limit) {
+ZELT_INLINE void zero(char* at, size_t length, const char* limit) {
     if (length <= 64 && static_cast<size_t>(limit - at) >= 64) {
         for (size_t word = 0; word < 64; word += 8) {
             store<uint64_t>(at + word, 0);
