@@ -16,17 +16,21 @@ class ZELTFileIn;
 /// as "data.txt: cannot open: No such file or directory" in @p error when it
 /// is given, and leaves @p in exactly as it was.
 ///
-/// A regular file of 2 MiB or more is mapped into memory and copied once. Like
-/// every mapped file, one that another process truncates during that copy
-/// kills the program with SIGBUS. Files that are only ever replaced by
-/// renaming (as saveFile and ZELTFileBuffer do) are safe; open a file that
-/// may be truncated in place yourself and use loadDescriptor.
+/// Into a buffer without an area (a new one, or one after tearDown) the file
+/// is read straight into the buffer's memory, reserved at the file's size plus
+/// two bytes (the terminator and one spare), so that loading costs what one
+/// allocation and a read loop cost; that is the capacity it then reports. A
+/// buffer with an area, or a derived one, is given the text once it is
+/// whole, as setBufferString would (capacity by its rules), and for that
+/// while holds it twice. A file that another process truncates meanwhile
+/// just ends early; one that grows is read to its new end.
 ZELT_API bool loadFile(const char* path, ZELTBuffer& in, std::string* error = nullptr);
 
 /// loadFile for an open descriptor, such as 0 for standard input: reads with
-/// read(2) from its offset to its end and does not close it. It never maps, so
-/// a file truncated meanwhile just ends early. @p name stands for the source in
-/// reasons ("descriptor N" when null). On failure the offset is unspecified.
+/// read(2) from its offset to its end and does not close it. A source that
+/// tells no size (a pipe) grows the buffer as appends would. @p name stands
+/// for the source in reasons ("descriptor N" when null). On failure the
+/// offset is unspecified.
 ZELT_API bool loadDescriptor(int fd, const char* name, ZELTBuffer& in, std::string* error = nullptr);
 
 /// Writes @p out's content to @p path atomically: to a new file in the same
