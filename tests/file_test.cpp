@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 #include <vector>
 
@@ -291,11 +292,16 @@ TEST_F(SaveFile, NewFilesFollowTheUmaskAndReplacedFilesKeepTheirMode) {
     ASSERT_EQ(::stat(folder.path("new").c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0640u);
 
-    ASSERT_EQ(::chmod(path.c_str(), 0604), 0);
-    ASSERT_TRUE(ZELT::saveFile(path.c_str(), out));
-    ASSERT_EQ(::stat(path.c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, 0604u);
-    EXPECT_EQ(readWhole(path), "text");
+    // The read, write and execute bits carry over; setuid, setgid and sticky do not.
+    const std::pair<mode_t, mode_t> modes[] = {{0604, 0604}, {04755, 0755}, {02750, 0750}, {01777, 0777}};
+    for (const auto& [before, after] : modes) {
+        SCOPED_TRACE(before);
+        ASSERT_EQ(::chmod(path.c_str(), before), 0);
+        ASSERT_TRUE(ZELT::saveFile(path.c_str(), out));
+        ASSERT_EQ(::stat(path.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, after);
+        EXPECT_EQ(readWhole(path), "text");
+    }
 }
 
 // Links are followed as opening the path for writing would: the link stays
