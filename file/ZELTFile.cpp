@@ -31,7 +31,7 @@ constexpr long minimumWindow = 4096;
 bool readInto(int fd, long expected, ZELTBuffer& into, const std::string& name, std::string* error) {
     try {
         into.setBufReserveSize(std::min(expected, LONG_MAX - 2) + 2);
-        char probe[probeSize];
+        char probe[probeSize] = {};
         for (;;) {
             const long room = into.getBufReserveSize() - into.getBufferSize() - 2;
             char* const at = room > 0 ? into.getBufferString() + into.getBufferSize() : probe;

@@ -246,7 +246,11 @@ bool ZELTFileIn::locate(const char* givenPath) {
             return fail("cannot write", errno);
         }
         text.resize(static_cast<size_t>(length));
-        current = text.front() == '/' ? text : folderName + "/" + text;
+        // A relative link is relative to the folder it stands in.
+        if (text.empty() || text.front() != '/') {
+            text.insert(0, 1, '/').insert(0, folderName);
+        }
+        current = std::move(text);
     }
 }
 
