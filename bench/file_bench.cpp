@@ -194,7 +194,8 @@ BENCHMARK_TEMPLATE(Stream, false)->Name("Stream/buffer_then_save")->Arg(10000000
 int loadOnce(const std::string& way, const char* path) {
     if (way == "read") {
         const OpenFile file(path);
-        const std::unique_ptr<char, decltype(&std::free)> data(static_cast<char*>(std::malloc(file.size + 1)), &std::free);
+        const std::unique_ptr<char, decltype(&std::free)> data(static_cast<char*>(std::malloc(file.size + 1)),
+                                                               &std::free);
         return file.ok && data && readFully(file, data.get()) ? 0 : 1;
     }
     ZELT::ZELTBuffer in;

@@ -35,7 +35,8 @@ bool readInto(int fd, long expected, ZELTBuffer& into, const std::string& name, 
         for (;;) {
             const long room = into.getBufReserveSize() - into.getBufferSize() - 2;
             char* const at = room > 0 ? into.getBufferString() + into.getBufferSize() : probe;
-            const ssize_t done = ::read(fd, at, static_cast<size_t>(room > 0 ? std::min(room, largestRead) : probeSize));
+            const long wanted = room > 0 ? std::min(room, largestRead) : probeSize;
+            const ssize_t done = ::read(fd, at, static_cast<size_t>(wanted));
             if (done == 0) {
                 return true;
             }

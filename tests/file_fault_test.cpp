@@ -278,7 +278,10 @@ ssize_t write(int fd, const void* data, size_t length) {
 ssize_t read(int fd, void* data, size_t length) {
     static const auto real = next<ssize_t (*)(int, void*, size_t)>("read");
     ssize_t result = 0;
-    return faulted(Read, fd, result) ? result : real(fd, data, fd > 2 && shortReads > 0 ? std::min(length, shortReads) : length);
+    if (faulted(Read, fd, result)) {
+        return result;
+    }
+    return real(fd, data, fd > 2 && shortReads > 0 ? std::min(length, shortReads) : length);
 }
 
 int fsync(int fd) {

@@ -369,7 +369,8 @@ TEST_F(SaveFile, PathsNamingAnOpenDescriptorWriteThroughIt) {
                            ::write(descriptor.fd, "before\n", 7) == 7 && save(to.c_str()) &&
                            ::write(descriptor.fd, "after\n", 6) == 6;
                 }));
-                EXPECT_TRUE(readWhole(path) == (append ? "earlier\n" : "") + std::string("before\n") + saved + "after\n");
+                const std::string earlier = append ? "earlier\n" : "";
+                EXPECT_TRUE(readWhole(path) == earlier + "before\n" + saved + "after\n");
                 EXPECT_EQ(folder.listing(), Names{"data"});
             }
         }
