@@ -4,6 +4,11 @@
 // cache, so they measure copies and page faults, not the disk.
 //
 //   zelt_file_bench [--benchmark_filter=Load/...]
+//   zelt_file_bench --load-once zelt|read PATH
+//
+// The second form loads PATH once, by loadFile or by the plain read loop, and
+// exits: for /usr/bin/time to measure time and peak memory of one large load
+// (bench/load_large.sh).
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -185,4 +190,32 @@ BENCHMARK_TEMPLATE(Stream, false)->Name("Stream/buffer_then_save")->Arg(10000000
 
 } // namespace
 
-BENCHMARK_MAIN();
+// One load of @p path by @p way, for an outside measure; 0 when it worked.
+int loadOnce(const std::string& way, const char* path) {
+    if (way == "read") {
+        const OpenFile file(path);
+        const std::unique_ptr<char, decltype(&std::free)> data(static_cast<char*>(std::malloc(file.size + 1)),
+                                                               &std::free);
+        return file.ok && data && readFully(file, data.get()) ? 0 : 1;
+    }
+    ZELT::ZELTBuffer in;
+    std::string error;
+    if (way != "zelt" || !ZELT::loadFile(path, in, &error)) {
+        std::fprintf(stderr, "%s\n", error.empty() ? "the way is zelt or read" : error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--load-once") {
+        return loadOnce(argv[2], argv[3]);
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

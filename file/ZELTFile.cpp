@@ -6,79 +6,55 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
-#include <optional>
 #include <string>
 #include <utility>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "ZELTFileIn.h"
+#include "ZELTPlainBuffer.h"
 
 namespace ZELT {
 
 namespace {
 
-// From this size on, a regular file is mapped and copied once rather than
-// read into scratch memory and copied again; below it the mapping costs more
-// than the second copy.
-constexpr off_t mappingThreshold = 2L << 20;
-// First scratch size for sources that do not tell their size.
-constexpr size_t firstReadSize = 1 << 16;
+// Read after the expected end, to find the end or what a growing file added.
+constexpr long probeSize = 4096;
 constexpr long minimumWindow = 4096;
 
-// Installs @p length bytes as @p in's whole content, marker 0. Throws only
-// std::bad_alloc, before any change.
-bool install(ZELTBuffer& in, const char* data, long length, const std::string& name, std::string* error) {
-    if (!in.setBufferString(data, length)) {
-        return reportFileFailure(error, name, "the buffer refused the content", 0);
+// Reads everything from @p fd into @p into, a plain buffer without an area,
+// straight into its own memory: one allocation of the expected size, and the
+// kernel's copy the only one. The area is reserved two bytes over the text,
+// so that taking the bytes read in place never grows it; a source longer
+// than expected (a pipe says 0) grows it as appends do. On failure @p into is
+// torn down again.
+bool readInto(int fd, long expected, ZELTBuffer& into, const std::string& name, std::string* error) {
+    try {
+        into.setBufReserveSize(std::min(expected, LONG_MAX - 2) + 2);
+        char probe[probeSize] = {};
+        for (;;) {
+            const long room = into.getBufReserveSize() - into.getBufferSize() - 2;
+            char* const at = room > 0 ? into.getBufferString() + into.getBufferSize() : probe;
+            const long wanted = room > 0 ? std::min(room, largestRead) : probeSize;
+            const ssize_t done = ::read(fd, at, static_cast<size_t>(wanted));
+            if (done == 0) {
+                return true;
+            }
+            if (done < 0 && errno != EINTR) {
+                const int code = errno;
+                into.tearDown();
+                return reportFileFailure(error, name, "cannot read", code);
+            }
+            // Bytes read in place are taken where they lie: nothing moves.
+            into.appendBufferString(at, std::max(done, ssize_t{0}));
+        }
+    } catch (...) {
+        into.tearDown();
+        throw;
     }
-    in.setMarkerPos(0);
-    return true;
 }
 
-// Reads everything from @p fd into scratch memory that doubles as needed,
-// then installs it.
-bool readAll(int fd, size_t expected, ZELTBuffer& in, const std::string& name, std::string* error) {
-    // One byte over the expected size, so that the end shows without growing.
-    size_t capacity = std::max(expected + 1, firstReadSize);
-    std::unique_ptr<char[]> data(new char[capacity]);
-    size_t used = 0;
-    for (;;) {
-        if (used == capacity) {
-            std::unique_ptr<char[]> grown(new char[capacity * 2]);
-            std::memcpy(grown.get(), data.get(), used);
-            data = std::move(grown);
-            capacity *= 2;
-        }
-        const ssize_t done = ::read(fd, data.get() + used, std::min(capacity - used, static_cast<size_t>(largestRead)));
-        if (done == 0) {
-            break;
-        }
-        if (done < 0 && errno != EINTR) {
-            return reportFileFailure(error, name, "cannot read", errno);
-        }
-        used += done > 0 ? static_cast<size_t>(done) : 0;
-    }
-    return install(in, data.get(), static_cast<long>(used), name, error);
-}
-
-// Installs a regular file of @p size bytes straight from a mapping of it;
-// nothing, with nothing done, when the file cannot be mapped.
-std::optional<bool> installMapped(int fd, off_t size, ZELTBuffer& in, const std::string& name, std::string* error) {
-    void* const mapping = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-    if (mapping == MAP_FAILED) {
-        return std::nullopt;
-    }
-    struct Unmap {
-        void* at;
-        size_t length;
-        ~Unmap() { ::munmap(at, length); }
-    } const unmap{mapping, static_cast<size_t>(size)};
-    return install(in, static_cast<const char*>(mapping), static_cast<long>(size), name, error);
-}
-
-bool load(int fd, bool mayMap, ZELTBuffer& in, const std::string& name, std::string* error) {
+bool load(int fd, ZELTBuffer& in, const std::string& name, std::string* error) {
     struct stat status {};
     if (::fstat(fd, &status) != 0) {
         return reportFileFailure(error, name, "cannot read", errno);
@@ -86,14 +62,22 @@ bool load(int fd, bool mayMap, ZELTBuffer& in, const std::string& name, std::str
     if (S_ISDIR(status.st_mode)) {
         return reportFileFailure(error, name, "cannot read", EISDIR);
     }
-    const bool regular = S_ISREG(status.st_mode);
-    if (mayMap && regular && status.st_size >= mappingThreshold) {
-        if (const std::optional<bool> loaded = installMapped(fd, status.st_size, in, name, error)) {
-            return *loaded;
-        }
-    }
     // Files such as those in /proc say 0 and have more.
-    return readAll(fd, regular ? static_cast<size_t>(status.st_size) : 0, in, name, error);
+    const long expected = S_ISREG(status.st_mode) ? static_cast<long>(status.st_size) : 0;
+    // A plain buffer without an area has nothing to keep on failure: the text
+    // goes straight into it. Any other is given the text once it is whole.
+    if (isPlainBuffer(in) && in.getBufferString() == nullptr) {
+        return readInto(fd, expected, in, name, error);
+    }
+    ZELTBuffer whole;
+    if (!readInto(fd, expected, whole, name, error)) {
+        return false;
+    }
+    if (!in.setBufferString(whole.getBufferString(), whole.getBufferSize())) {
+        return reportFileFailure(error, name, "the buffer refused the content", 0);
+    }
+    in.setMarkerPos(0);
+    return true;
 }
 
 } // namespace
@@ -113,11 +97,11 @@ bool loadFile(const char* path, ZELTBuffer& in, std::string* error) {
         int fd;
         ~Closer() { ::close(fd); }
     } const closer{fd};
-    return load(fd, true, in, path, error);
+    return load(fd, in, path, error);
 }
 
 bool loadDescriptor(int fd, const char* name, ZELTBuffer& in, std::string* error) {
-    return load(fd, false, in, name != nullptr ? std::string(name) : "descriptor " + std::to_string(fd), error);
+    return load(fd, in, name != nullptr ? std::string(name) : "descriptor " + std::to_string(fd), error);
 }
 
 bool saveFile(const char* path, const ZELTBuffer& out, std::string* error) {

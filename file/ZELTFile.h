@@ -16,32 +16,57 @@ class ZELTFileIn;
 /// as "data.txt: cannot open: No such file or directory" in @p error when it
 /// is given, and leaves @p in exactly as it was.
 ///
-/// A regular file of 2 MiB or more is mapped into memory and copied once. Like
-/// every mapped file, one that another process truncates during that copy
-/// kills the program with SIGBUS. Files that are only ever replaced by
-/// renaming (as saveFile and ZELTFileBuffer do) are safe; open a file that
-/// may be truncated in place yourself and use loadDescriptor.
+/// Into a buffer without an area (a new one, or one after tearDown) the file
+/// is read straight into the buffer's memory, reserved at the file's size plus
+/// two bytes (the terminator and one spare), so that loading costs what one
+/// allocation and a read loop cost; that is the capacity it then reports. A
+/// buffer with an area, or a derived one, is given the text once it is
+/// whole, as setBufferString would (capacity by its rules), and for that
+/// while holds it twice. A file that another process truncates meanwhile
+/// just ends early; one that grows is read to its new end.
 ZELT_API bool loadFile(const char* path, ZELTBuffer& in, std::string* error = nullptr);
 
 /// loadFile for an open descriptor, such as 0 for standard input: reads with
-/// read(2) from its offset to its end and does not close it. It never maps, so
-/// a file truncated meanwhile just ends early. @p name stands for the source in
-/// reasons ("descriptor N" when null). On failure the offset is unspecified.
+/// read(2) from its offset to its end and does not close it. A source that
+/// tells no size (a pipe) grows the buffer as appends would. @p name stands
+/// for the source in reasons ("descriptor N" when null). On failure the
+/// offset is unspecified.
 ZELT_API bool loadDescriptor(int fd, const char* name, ZELTBuffer& in, std::string* error = nullptr);
 
-/// Writes @p out's content to @p path atomically: to a new temporary file in
-/// the same folder, flushed to disk, renamed over @p path, then the folder
-/// flushed. A link at @p path stays and the file it names is replaced. The
-/// replaced file's permissions (and owner, where allowed) carry over; a new
-/// file gets 0666 less the umask. A device or pipe at @p path (/dev/null,
-/// /dev/stdout) is no file to replace: it is written in place, not atomically.
-/// On failure returns false with a reason in @p error, @p path is as it was
-/// and no temporary file is left.
+/// Writes @p out's content to @p path atomically: to a new file in the same
+/// folder that has no name while it is written (O_TMPFILE), flushed to disk,
+/// linked and renamed over @p path, then the folder flushed. A process killed
+/// meanwhile leaves nothing behind, but for the instant between the link and
+/// the rename. Where the file system has no unnamed files, the new file is
+/// named ".NAME.zelt-tmp-XXXXXXXX" from the start: such files are left only by
+/// a killed save and may be removed.
+///
+/// Links at @p path are followed as opening it would: the link stays and the
+/// file it names is replaced, or created when it does not exist; a loop of
+/// links fails with "Too many levels of symbolic links". A replaced file
+/// keeps its read, write and execute bits and, where allowed, its owner and
+/// group; its setuid, setgid and sticky bits, ACL and extended attributes are
+/// not carried over, and its other hard links keep the old text. A new file
+/// gets 0666 less the umask.
+///
+/// A device or a pipe (/dev/null, a FIFO) is no file to replace, and a path
+/// that names one of the process's open descriptors (/dev/stdout, /dev/fd/N,
+/// /proc/self/fd/N, /proc/PID/fd/N) stands for that descriptor: both are
+/// written in place, not atomically, a descriptor at its offset and in its
+/// append mode, as a write to it would.
+///
+/// On failure returns false with a reason in @p error, and @p path is as it
+/// was, with no temporary file left; but when flushing the folder fails after
+/// the rename, @p path already holds the new text, and the reason says
+/// "replaced, but not flushed". A file-size limit (RLIMIT_FSIZE) is reported
+/// as "File too large" only while SIGXFSZ is ignored; by default the signal
+/// kills the process.
 ZELT_API bool saveFile(const char* path, const ZELTBuffer& out, std::string* error = nullptr);
 
 /// A buffer that streams what is appended to it into a file, holding at most
 /// one window of bytes in memory. Give it to a formatter's writers as any
-/// ZELTBuffer; close() puts the file in place as saveFile would.
+/// ZELTBuffer; close() puts the file in place as saveFile would, and paths
+/// are taken as saveFile takes them (links, devices, open descriptors).
 ///
 /// Appends fill the window; one that would overflow it writes the window out
 /// first, and one longer than the window goes straight to the file. Once a
@@ -55,7 +80,8 @@ ZELT_API bool saveFile(const char* path, const ZELTBuffer& out, std::string* err
 /// already written are never touched. Not copyable: it owns an open file.
 class ZELT_API ZELTFileBuffer : public ZELTBuffer {
 public:
-    /// Opens a temporary file beside @p path and reserves a window of @p window
+    /// Opens a temporary file beside @p path (or the device or descriptor
+    /// it names) and reserves a window of @p window
     /// bytes (at least 4,096). When the file cannot be made, isOpen() is false,
     /// every append returns false, and close() gives the reason.
     explicit ZELTFileBuffer(const char* path, long window = 1L << 20);
@@ -68,7 +94,8 @@ public:
     /// Writes the window out, flushes the file to disk and renames it over the
     /// path. Returns true only for the call that did so; otherwise false with
     /// the first failure's reason (or "already closed") in @p error, and no
-    /// temporary left. Releases the window's memory either way.
+    /// temporary left; after "replaced, but not flushed" the path holds the
+    /// new text, as with saveFile. Releases the window's memory either way.
     bool close(std::string* error = nullptr);
     /// The window's size in bytes, after the minimum was applied.
     long getWindow() const;

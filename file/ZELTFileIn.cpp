@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
+#include <climits>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -36,6 +38,8 @@ std::string systemText(int code) {
 // Longest part of the target's name kept in the temporary's, so that the dot,
 // the suffix and the name stay within NAME_MAX (255).
 constexpr size_t keptNameLength = 200;
+// Links followed at the end of a path before giving up, as Linux does.
+constexpr int maximumLinks = 40;
 // Names tried before giving up when others keep taking them.
 constexpr int temporaryAttempts = 100;
 // Largest single write: Linux moves at most about 2 GiB per call anyway.
@@ -63,6 +67,36 @@ std::string randomSuffix(const void* salt) {
     return suffix;
 }
 
+// ".NAME.zelt-tmp-XXXXXXXX": says what it is and which file it was to replace.
+std::string temporaryName(const std::string& target, const void* salt) {
+    return "." + target.substr(0, keptNameLength) + ".zelt-tmp-" + randomSuffix(salt);
+}
+
+bool isDescriptorNumber(const std::string& name) {
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Whether @p folderName is this process's table of open descriptors
+// (/proc/self/fd, /dev/fd, /proc/PID/fd, /proc/PID/task/TID/fd), whose
+// entries stand for the descriptors rather than for files.
+bool isOwnDescriptorTable(const std::string& folderName) {
+    char* const resolved = ::realpath(folderName.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return false;
+    }
+    const std::string folder = resolved;
+    std::free(resolved);
+    const std::string own = "/proc/" + std::to_string(::getpid());
+    const std::string tasks = own + "/task/";
+    if (folder == own + "/fd") {
+        return true;
+    }
+    const size_t taskEnd = folder.size() - 3;
+    return folder.size() > tasks.size() + 3 && folder.compare(0, tasks.size(), tasks) == 0 &&
+           folder.compare(taskEnd, 3, "/fd") == 0 &&
+           isDescriptorNumber(folder.substr(tasks.size(), taskEnd - tasks.size()));
+}
+
 } // namespace
 
 std::string fileFailure(const std::string& name, const char* step, int code) {
@@ -81,14 +115,14 @@ bool reportFileFailure(std::string* error, const std::string& name, const char* 
 }
 
 ZELTFileIn::ZELTFileIn(const char* givenPath)
-    : state(State::open), folder(-1), descriptor(-1), writtenBytes(0), direct(false) {
+    : state(State::open), folder(-1), descriptor(-1), writtenBytes(0), direct(false), unnamed(false) {
     if (givenPath == nullptr) {
         state = State::failed;
         error = fileFailure("", "no path given", 0);
         return;
     }
     path = givenPath;
-    if (locate(givenPath)) {
+    if (locate(givenPath) && !direct) {
         createTemporary();
     }
 }
@@ -129,8 +163,11 @@ bool ZELTFileIn::commit() {
     }
     // Pipes and character devices cannot be flushed and say EINVAL.
     const bool flushed = ::fsync(descriptor) == 0 || errno == EINVAL || fail("cannot flush", errno);
+    // An unnamed file is linked through its descriptor, so before the close.
+    const bool named = flushed && (!unnamed || nameTemporary());
     // Linux releases the descriptor even when close reports an error, so it is never retried.
-    const bool closed = flushed && (::close(std::exchange(descriptor, -1)) == 0 || fail("cannot close", errno));
+    const bool closed = named && (::close(std::exchange(descriptor, -1)) == 0 || fail("cannot close", errno));
+    // A temporary linked straight under the target's name is renamed onto itself, which does nothing.
     if (!closed || (!direct && ::renameat(folder, temporary.c_str(), folder, target.c_str()) != 0 &&
                     !fail("cannot rename the temporary file over it", errno))) {
         return false;
@@ -143,7 +180,7 @@ bool ZELTFileIn::commit() {
     // The rename is durable only once the folder is; file systems that cannot
     // flush a folder say EINVAL and need not.
     if (::fsync(folder) != 0 && errno != EINVAL) {
-        error = fileFailure(path, "replaced, but cannot flush its folder", errno);
+        error = fileFailure(path, "replaced, but not flushed: cannot flush its folder", errno);
         return false;
     }
     return true;
@@ -154,50 +191,91 @@ const std::string& ZELTFileIn::reason() const { return error; }
 long ZELTFileIn::written() const { return writtenBytes; }
 
 bool ZELTFileIn::locate(const char* givenPath) {
-    target = givenPath;
-    struct stat status {};
-    // A device or a pipe (/dev/null, /dev/stdout) is no file to replace:
-    // renaming over it would put a plain file in its place.
-    if (::stat(givenPath, &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)) {
-        direct = true;
-        return true;
-    }
-    // Saving through a link replaces the file it names, so the link stays; a
-    // link that names nothing is replaced itself.
-    if (::lstat(givenPath, &status) == 0 && S_ISLNK(status.st_mode)) {
-        if (char* const resolved = ::realpath(givenPath, nullptr)) {
-            target = resolved;
-            std::free(resolved);
-        }
-    }
-    if (target.empty()) {
+    std::string current = givenPath;
+    if (current.empty()) {
         return fail("cannot write", ENOENT);
     }
-    const size_t slash = target.rfind('/');
-    const std::string folderName = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-    target.erase(0, slash == std::string::npos ? 0 : slash + 1);
-    folder = ::open(folderName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0) {
-        return fail("cannot open its folder", errno);
+    for (int links = 0;; ++links) {
+        const size_t slash = current.rfind('/');
+        const std::string folderName = slash == std::string::npos ? "." : slash == 0 ? "/" : current.substr(0, slash);
+        target = current.substr(slash == std::string::npos ? 0 : slash + 1);
+        if (folder >= 0) {
+            ::close(std::exchange(folder, -1));
+        }
+        if (isDescriptorNumber(target) && isOwnDescriptorTable(folderName)) {
+            return adopt(target);
+        }
+        folder = ::open(folderName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder < 0) {
+            return fail("cannot open its folder", errno);
+        }
+        struct stat status {};
+        if (target.empty()) {
+            return fail("cannot write", EISDIR);
+        }
+        if (::fstatat(folder, target.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            // Nothing there yet: a new file.
+            return errno == ENOENT || fail("cannot write", errno);
+        }
+        struct stat named = status;
+        if (S_ISLNK(status.st_mode) && ::fstatat(folder, target.c_str(), &named, 0) != 0) {
+            named = status; // a link to nothing or a loop: followed by hand below
+        }
+        if (S_ISDIR(named.st_mode)) {
+            return fail("cannot write", EISDIR);
+        }
+        // A device or a pipe (/dev/null, a FIFO) is no file to replace:
+        // renaming over it would put a plain file in its place.
+        if (!S_ISREG(named.st_mode) && !S_ISLNK(named.st_mode)) {
+            direct = true;
+            descriptor = ::open(current.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+            return descriptor >= 0 || fail("cannot open", errno);
+        }
+        if (!S_ISLNK(status.st_mode)) {
+            return true;
+        }
+        // A link is followed one step at a time, as opening the path would:
+        // the file it names is replaced and the link stays; a link to nothing
+        // gets the file it names; a loop fails as open(2) does, after 40 links.
+        if (links == maximumLinks) {
+            return fail("cannot write", ELOOP);
+        }
+        std::string text(PATH_MAX, '\0');
+        const ssize_t length = ::readlinkat(folder, target.c_str(), text.data(), text.size());
+        if (length < 0) {
+            return fail("cannot write", errno);
+        }
+        text.resize(static_cast<size_t>(length));
+        // A relative link is relative to the folder it stands in.
+        if (text.empty() || text.front() != '/') {
+            text.insert(0, 1, '/').insert(0, folderName);
+        }
+        current = std::move(text);
     }
-    // Checked now rather than by the rename, so that nothing is written in vain.
-    if (target.empty() || (::fstatat(folder, target.c_str(), &status, 0) == 0 && S_ISDIR(status.st_mode))) {
-        return fail("cannot write", EISDIR);
+}
+
+bool ZELTFileIn::adopt(const std::string& number) {
+    direct = true;
+    int caller = -1;
+    const char* const end = number.data() + number.size();
+    if (std::from_chars(number.data(), end, caller).ptr != end) {
+        return fail("cannot open", EBADF);
     }
-    return true;
+    // A duplicate shares the caller's offset and append mode, and is ours to close.
+    descriptor = ::fcntl(caller, F_DUPFD_CLOEXEC, 3);
+    return descriptor >= 0 || fail("cannot open", errno);
 }
 
 bool ZELTFileIn::createTemporary() {
-    if (direct) {
-        descriptor = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-        return descriptor >= 0 || fail("cannot open", errno);
-    }
-    const std::string stem = "." + target.substr(0, keptNameLength) + ".";
-    for (int attempt = 0; attempt < temporaryAttempts; ++attempt) {
-        temporary = stem + randomSuffix(this);
-        // 0666: the umask and the folder's default ACL then apply as for any new file.
+    // 0666: the umask and the folder's default ACL then apply as for any new file.
+    descriptor = ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    unnamed = descriptor >= 0;
+    // Where unnamed files are not supported (or anything else went wrong),
+    // a named one says what went wrong, if anything.
+    for (int attempt = 0; descriptor < 0 && attempt < temporaryAttempts; ++attempt) {
+        temporary = temporaryName(target, this);
         descriptor = ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (descriptor >= 0 || errno != EEXIST) {
+        if (descriptor < 0 && errno != EEXIST) {
             break;
         }
     }
@@ -216,6 +294,30 @@ bool ZELTFileIn::createTemporary() {
            fail("cannot set the permissions of a temporary file", errno);
 }
 
+bool ZELTFileIn::nameTemporary() {
+    const std::string self = "/proc/self/fd/" + std::to_string(descriptor);
+    // Through /proc, which anyone may; without /proc, AT_EMPTY_PATH, which
+    // needs a privilege on older kernels.
+    const auto link = [&](const std::string& name) {
+        return ::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+               (errno == ENOENT && ::linkat(descriptor, "", folder, name.c_str(), AT_EMPTY_PATH) == 0);
+    };
+    // A new file takes the target's name at once, leaving no moment in which
+    // a killed process would leave a temporary behind.
+    std::string name = target;
+    for (int attempt = 0; attempt < temporaryAttempts; ++attempt) {
+        if (link(name)) {
+            temporary = name;
+            unnamed = false;
+            return true;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+        name = temporaryName(target, this);
+    }
+    return fail("cannot name the temporary file", errno);
+}
 bool ZELTFileIn::fail(const char* step, int code) {
     if (state == State::open) {
         error = fileFailure(path, step, code);
@@ -229,6 +331,7 @@ void ZELTFileIn::removeTemporary() {
     if (descriptor >= 0) {
         ::close(std::exchange(descriptor, -1));
     }
+    // An unnamed temporary went with its descriptor; a direct one has no name.
     if (!temporary.empty()) {
         ::unlinkat(folder, temporary.c_str(), 0);
         temporary.clear();

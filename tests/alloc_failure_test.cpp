@@ -17,8 +17,10 @@
 
 #include <gtest/gtest.h>
 
+#include "ZELTFile.h"
 #include "ZELTFxXMLImpl.h"
 #include "ZELTScan.h"
+#include "file_support.h"
 #include "test_support.h"
 
 namespace {
@@ -319,6 +321,38 @@ TEST(AllocationFailure, HandleOperationsLeaveTheBufferAsItWas) {
                          },
                          [](ZELTBuffer& target, ZELTBuffer& source) { target = source; }});
     sweepBufferCases("ZELTBuffer ", cases);
+}
+
+// A file longer than a read past its end (4 KiB), made once.
+const std::string& fileToLoad() {
+    static const zelt_test::TempFolder folder;
+    static const std::string path = folder.path("data");
+    static const bool written = (zelt_test::writeWhole(path, std::string(10000, 'f')), true);
+    static_cast<void>(written);
+    return path;
+}
+
+// Loading reads straight into a buffer without an area, and beside one with
+// an area; from a pipe, which tells no size, the memory grows as it reads.
+TEST(AllocationFailure, LoadingLeavesTheBufferAsItWas) {
+    using Case = BufferCase<ZELTBuffer>;
+    const auto none = [](ZELTBuffer&, ZELTBuffer&) {};
+    const auto tight = [](ZELTBuffer& target, ZELTBuffer&) { tightWithMarker(target); };
+    const auto loadFile = [](ZELTBuffer& target, ZELTBuffer&) { ZELT::loadFile(fileToLoad().c_str(), target); };
+    const auto loadPipe = [](ZELTBuffer& target, ZELTBuffer&) {
+        int ends[2];
+        ASSERT_EQ(::pipe(ends), 0);
+        const std::string text(10000, 'p'); // within the pipe's capacity: written before reading
+        ASSERT_EQ(::write(ends[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        ::close(ends[1]);
+        ZELT::loadDescriptor(ends[0], "-", target);
+        ::close(ends[0]);
+    };
+    fileToLoad();
+    sweepBufferCases("loading ", std::vector<Case>{{"a file into a new buffer", none, loadFile},
+                                                   {"a file into a buffer with an area", tight, loadFile},
+                                                   {"a pipe into a new buffer", none, loadPipe},
+                                                   {"a pipe into a buffer with an area", tight, loadPipe}});
 }
 
 // Here, unlike under valgrind's or ASan's own operator new, an allocation
