@@ -105,7 +105,9 @@ BAD = [
     ("another closing tag", b"<a>1</a>\n<b>2</c>\n", [(b"a", b"", b"", b"1")],
      "FILE:2:1: no </b> and line feed follows"),
     ("no line feed at the end", b"<a>1</a>", [], "FILE:1:1: no </a> and line feed follows"),
-    ("CRLF line ends", b"<a>1</a>\r\n<b>2</b>\r\n", [], "FILE:1:1: no </a> and line feed follows"),
+    ("CRLF line ends", b"<a>1</a>\r\n<b>2</b>\r\n", [], "FILE:1:1: no </a> and line feed follows (a CRLF line end?)"),
+    ("blank lines after the last element", b"<a>1</a>\n\n \t\r\n", [(b"a", b"", b"", b"1")],
+     "FILE:2:1: blank text after the last element"),
     ("the value hides the closing text", b"<a>\n1\n</a>\n<b>x</b", [(b"a", b"", b"", b"\n1\n")],
      "FILE:4:1: no </b> and line feed follows"),
     ("an unterminated attribute", b'<a Name="x>1</a>\n', [], 'FILE:1:1: after <a Name=": unterminated attribute value'),
@@ -124,6 +126,12 @@ BAD = [
                                                        b"<a>1</b>\n", "no </a> and line feed follows")),
     ("text across a window's end", *after_windows([(b"n", b"", b"", b"%04d" % i) for i in range(5461)], b"junk" * 7,
                                                   'text before an element: "junkjunkjunkjunkjunkjunk"...')),
+    # Blank text past the next window's end, then text, or nothing more.
+    ("blank text, then text, past a window", *after_windows([(b"n", b"", b"", b"%04d" % i) for i in range(5461)],
+                                                            b" " * 70000 + b"x", 'text before an element: "'
+                                                            + " " * 24 + '"...')),
+    ("blank text to the end past a window", *after_windows([(b"n", b"", b"", b"%04d" % i) for i in range(5461)],
+                                                           b" \n" * 70000, "blank text after the last element")),
 ]
 
 failures = []

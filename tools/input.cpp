@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include <unistd.h>
 
@@ -54,6 +55,12 @@ bool Input::fill() {
     return false;
 }
 
+bool Input::blankToTheWindowsEnd() const {
+    const std::string_view unread(in.getBufferString() + in.getMarkerPos(),
+                                  static_cast<size_t>(in.getBufferSize() - in.getMarkerPos()));
+    return unread.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
 void Input::countBatch() {
     const char* const text = in.getBufferString();
     current.counted = true;
@@ -68,8 +75,10 @@ Status Input::refused() {
     if (in.getMarkerPos() == in.getBufferSize()) {
         return good;
     }
-    if (in.getBufferSize() - in.getMarkerPos() < excerptRoom && !reader.atEnd()) {
-        fill();
+    // The excerpt needs some text past the marker, and text is blank to the
+    // end (as explainScan names it) only when no other byte follows.
+    while (!reader.atEnd() && (in.getBufferSize() - in.getMarkerPos() < excerptRoom || blankToTheWindowsEnd()) &&
+           fill()) {
     }
     ZELT::ZELTReadError error = ZELT::explainScan(in);
     // The window starts where an element ended, after a line feed, so only

@@ -78,6 +78,8 @@ private:
     // good when the whole text was read, otherwise reports why the element at
     // the marker cannot be read and gives badText.
     Status refused();
+    // Whether the window holds only line feeds and blanks past the marker.
+    bool blankToTheWindowsEnd() const;
 
     // The elements read by one call of scanElements, one after the other
     // from begin to end in the window, and the one being visited.
