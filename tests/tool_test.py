@@ -387,6 +387,12 @@ def test_cli(directory):
                 result = subprocess.run([ZELT] + arguments, stdout=full, stderr=subprocess.PIPE, timeout=60)
             expect(result.returncode == 2 and result.stderr == b"zelt: write error: No space left on device\n",
                    f"{arguments} > /dev/full: {result.returncode} {result.stderr!r}")
+    # Past a file-size limit, SIGXFSZ at its default (subprocess restores it), which would kill the program.
+    out = os.path.join(directory, "out.json")
+    result = subprocess.run(["sh", "-c", 'ulimit -f 8 && exec "$0" json "$1" > "$2"', ZELT, big, out],
+                            stderr=subprocess.PIPE, timeout=60)
+    expect(result.returncode == 2 and result.stderr == b"zelt: write error: File too large\n",
+           f"json > a file past ulimit -f: {result.returncode} {result.stderr!r}")
 
 
 if __name__ == "__main__":
