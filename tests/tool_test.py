@@ -39,6 +39,19 @@ def pseudo_random_bytes(size, seed):
     return bytes(out[:size])
 
 
+WINDOW = 64 * 1024
+
+
+def straddling_long_element(back):
+    """An element longer than the few windows past which check only looks for
+    its end, with near closing texts inside, and the real one beginning
+    @p back bytes before the edge of one of the tool's windows (read from the
+    text's start, 64 KiB each)."""
+    value = (b"x" * 99 + b"\n") * 3000 + b"</big>\r\n</big></bi"
+    closing = len(b"<big>") + len(value)
+    return [(b"big", b"", b"", value + b"y" * ((-back - closing) % WINDOW))]
+
+
 # Good texts, as the elements they hold: (tag, Name, Idx, value).
 GOOD = {
     "empty": [],
@@ -126,6 +139,16 @@ BAD = [
                                                        b"<a>1</b>\n", "no </a> and line feed follows")),
     ("text across a window's end", *after_windows([(b"n", b"", b"", b"%04d" % i) for i in range(5461)], b"junk" * 7,
                                                   'text before an element: "junkjunkjunkjunkjunkjunk"...')),
+    # Long elements that never close, and one after a long one with line feeds.
+    ("a long element with CRLF line ends", b"<v>" + (b"x" * 98 + b"\r\n") * 5000 + b"</v>\r\n<w>1</w>\r\n", [],
+     "FILE:1:1: no </v> and line feed follows (a CRLF line end?)"),
+    ("a long element whose CRLF line end crosses a window's edge", b"<v>" + b"x" * (5 * WINDOW - 8) + b"</v>\r\n", [],
+     "FILE:1:1: no </v> and line feed follows (a CRLF line end?)"),
+    ("a long element that never closes", b'<v Name="a">' + b"</v>" * 100000, [], "FILE:1:1: no </v> and line feed follows"),
+    ("no closing text after a long element", *after_windows([(b"big", b"", b"", (b"x" * 99 + b"\n") * 3000)],
+                                                            b"<a>1</b>\n", "no </a> and line feed follows")),
+    *(("a long element closing across a window's edge", *after_windows(straddling_long_element(back),
+      b"<a>1</b>\n", "no </a> and line feed follows")) for back in range(1, 9)),
     # Blank text past the next window's end, then text, or nothing more.
     ("blank text, then text, past a window", *after_windows([(b"n", b"", b"", b"%04d" % i) for i in range(5461)],
                                                             b" " * 70000 + b"x", 'text before an element: "'
@@ -354,8 +377,9 @@ def test_cli(directory):
         expect(result.returncode == 2 and first_line(result.stderr).startswith(f"zelt: {arguments[1]}: "),
                f"{arguments}: {result.returncode} {result.stderr!r}")
 
-    # An element larger than the memory the program may have: reported, and the next file still checked.
-    # The text is read a window at a time, so only a single element can outgrow the memory.
+    # An element larger than the memory the program may have: reported, and the next file still read.
+    # The text is read a window at a time, so only a single element can outgrow the memory; check
+    # holds only the end of a long element, so it finds that this one never closes.
     # Sanitized builds reserve more address space than any such limit leaves.
     with open(ZELT, "rb") as program:
         sanitized = b"__asan_init" in program.read()
@@ -367,8 +391,12 @@ def test_cli(directory):
         limit = lambda: resource.setrlimit(resource.RLIMIT_AS, (768 << 20, 768 << 20))
         result = subprocess.run([ZELT, "check", sparse, path, sparse + "x"], capture_output=True, preexec_fn=limit)
         lines = result.stderr.decode().splitlines()
-        expect(result.returncode == 2 and len(lines) == 2 and lines[0].startswith(f"zelt: {sparse}: ")
-               and lines[1].startswith(f"zelt: {sparse}x: "), f"an element too large: {result.returncode} {lines}")
+        expect(result.returncode == 2 and len(lines) == 2 and lines[0] == f"{sparse}:1:1: no </a> and line feed follows"
+               and lines[1].startswith(f"zelt: {sparse}x: "), f"check of an element too large: {result.returncode} {lines}")
+        result = subprocess.run([ZELT, "list", sparse], capture_output=True, preexec_fn=limit)
+        lines = result.stderr.decode().splitlines()
+        expect(result.returncode == 2 and len(lines) == 1 and lines[0].startswith(f"zelt: {sparse}: "),
+               f"list of an element too large: {result.returncode} {lines}")
 
     # A reader that goes away early: quiet, status 0.
     big = write(directory, "big.zelt", text_of([(b"n", b"", b"", str(i).encode()) for i in range(200000)]))
