@@ -46,6 +46,7 @@ TEXTS = {
 # (case, command, text, ways): the figures the README and the targets quote.
 CASES = [
     ("check-long", "check", "long100", ("path", "pipe")),
+    ("check-long", "list", "long100", ("path", "pipe")),
     ("check-small", "check", "small1M", ("path", "pipe")),
     ("check-small250", "check", "small250", ("path", "pipe")),
     ("check-long-small", "check", "long16small250", ("path", "pipe")),
