@@ -50,6 +50,8 @@ CASES = [
     ("check-small", "check", "small1M", ("path", "pipe")),
     ("check-small250", "check", "small250", ("path", "pipe")),
     ("check-long-small", "check", "long16small250", ("path", "pipe")),
+    ("list-long-small", "list", "small250", ("path", "pipe")),
+    ("list-long-small", "list", "long16small250", ("path", "pipe")),
     ("memory", "check", "long128", ("path", "pipe")),
     ("memory", "list", "long128", ("path", "pipe")),
     ("memory", "json", "long128", ("path", "pipe")),
@@ -73,8 +75,9 @@ def make(folder, name):
 
 
 def measured(zelt, command, path, way):
-    """Wall seconds and peak resident KiB of the program (not of cat)."""
-    timing = ["/usr/bin/time", "-f", "%e %M", "-o", "/dev/stderr"]
+    """Wall and CPU (user + system) seconds and peak resident KiB of the
+    program (not of cat, whose share of a shared machine shows in the wall time)."""
+    timing = ["/usr/bin/time", "-f", "%e %U %S %M", "-o", "/dev/stderr"]
     with open(os.devnull, "wb") as sink:
         if way == "path":
             run = subprocess.run(timing + [zelt, command, path], stdout=sink, stderr=subprocess.PIPE)
@@ -87,8 +90,8 @@ def measured(zelt, command, path, way):
                 cat.wait()
     report = run.stderr.decode().strip().splitlines()
     try:
-        wall, kib = report[-1].split()
-        return float(wall), int(kib)
+        wall, user, system, kib = report[-1].split()
+        return float(wall), float(user) + float(system), int(kib)
     except (IndexError, ValueError):
         sys.exit(f"zelt {command} {path} ({way}) gave no figures: {report}")
 
@@ -104,21 +107,23 @@ def main():
         path = make(folder, name)
         for way in ways:
             runs = [measured(zelt, command, path, way) for _ in range(RUNS)]
-            wall = statistics.median(w for w, _ in runs)
-            mib = max(k for _, k in runs) / 1024
-            rows.append((command, TEXTS[name][0], os.path.getsize(path), way, wall, mib))
-            print(f"{command} {name} {way}: {wall:.2f} s, {mib:.0f} MiB", flush=True)
+            wall = statistics.median(w for w, _, _ in runs)
+            cpu = statistics.median(c for _, c, _ in runs)
+            mib = max(k for _, _, k in runs) / 1024
+            rows.append((command, TEXTS[name][0], os.path.getsize(path), way, wall, cpu, mib))
+            print(f"{command} {name} {way}: {wall:.2f} s, CPU {cpu:.2f} s, {mib:.0f} MiB", flush=True)
 
     load = os.getloadavg()
     lines = [BEGIN, "## Reading by path and through a pipe", "",
              "Written by `bench/stream.sh`. `zelt COMMAND TEXT` against `cat TEXT | zelt COMMAND -`, output "
-             f"to {os.devnull}, texts in the page cache: the median wall time of {RUNS} runs and the highest "
-             "peak resident memory of the program, from /usr/bin/time. Machine: "
+             f"to {os.devnull}, texts in the page cache: the median wall and CPU time of {RUNS} runs and the highest "
+             "peak resident memory of the program, from /usr/bin/time. Through a pipe, the wall time also waits "
+             "on `cat`, which shares the cores; the CPU time is the program's own. Machine: "
              f"{os.cpu_count()} cores, shared with other work (load average at the start {load[0]:.2f}); "
              f"{platform.release()}.", "",
-             "| command | text | bytes | way | wall s | peak MiB |", "|---|---|---|---|---|---|"]
-    lines += [f"| `{c}` | {what} | {size:,} | {way} | {wall:.2f} | {mib:,.0f} |"
-              for c, what, size, way, wall, mib in rows]
+             "| command | text | bytes | way | wall s | CPU s | peak MiB |", "|---|---|---|---|---|---|---|"]
+    lines += [f"| `{c}` | {what} | {size:,} | {way} | {wall:.2f} | {cpu:.2f} | {mib:,.0f} |"
+              for c, what, size, way, wall, cpu, mib in rows]
     lines.append(END)
     section = "\n".join(lines) + "\n"
     print(section)
