@@ -12,6 +12,8 @@ import statistics
 import subprocess
 import sys
 
+from tool_bench import write_section
+
 RUNS = 3
 MB = 1_000_000
 MIB = 1 << 20
@@ -115,7 +117,7 @@ def main():
 
     load = os.getloadavg()
     lines = [BEGIN, "## Reading by path and through a pipe", "",
-             "Written by `bench/stream.sh`. `zelt COMMAND TEXT` against `cat TEXT | zelt COMMAND -`, output "
+             "Written by `bench/tool.sh`. `zelt COMMAND TEXT` against `cat TEXT | zelt COMMAND -`, output "
              f"to {os.devnull}, texts in the page cache: the median wall and CPU time of {RUNS} runs and the highest "
              "peak resident memory of the program, from /usr/bin/time. Through a pipe, the wall time also waits "
              "on `cat`, which shares the cores; the CPU time is the program's own. Machine: "
@@ -127,16 +129,8 @@ def main():
     lines.append(END)
     section = "\n".join(lines) + "\n"
     print(section)
-    if chosen:
-        return  # a partial run leaves the results as they were
-    old = open(results).read() if os.path.exists(results) else ""
-    if BEGIN in old:
-        before, rest = old.split(BEGIN, 1)
-        new = before + section + rest.split(END, 1)[1].lstrip("\n")
-    else:
-        new = old.rstrip("\n") + "\n\n" + section
-    with open(results, "w") as f:
-        f.write(new)
+    if not chosen:  # a partial run leaves the results as they were
+        write_section(results, section, BEGIN, END)
 
 
 if __name__ == "__main__":
