@@ -95,7 +95,8 @@ private:
 /// Reads a file into a buffer a window at a time, for texts too large to hold
 /// whole: each fill() drops the text before the buffer's marker, which has
 /// been read, and appends the next bytes. A loop of scanElement and fill()
-/// (see scanNeedsMore) holds no more than the window and the largest element.
+/// (see scanNeedsMore) holds no more than the window and about twice the
+/// largest element, from a file or a pipe alike.
 /// Not copyable: it owns an open file.
 class ZELT_API ZELTFileReader {
 public:
