@@ -142,8 +142,9 @@ BAD = [
     # Long elements that never close, and one after a long one with line feeds.
     ("a long element with CRLF line ends", b"<v>" + (b"x" * 98 + b"\r\n") * 5000 + b"</v>\r\n<w>1</w>\r\n", [],
      "FILE:1:1: no </v> and line feed follows (a CRLF line end?)"),
-    ("a long element whose CRLF line end crosses a window's edge", b"<v>" + b"x" * (5 * WINDOW - 8) + b"</v>\r\n", [],
-     "FILE:1:1: no </v> and line feed follows (a CRLF line end?)"),
+    # Its closing text with a carriage return begins 4, 5 or 6 bytes before a window's edge.
+    *(("a long element whose CRLF line end crosses a window's edge", b"<v>" + b"x" * (5 * WINDOW - 3 - back)
+       + b"</v>\r\n", [], "FILE:1:1: no </v> and line feed follows (a CRLF line end?)") for back in (4, 5, 6)),
     ("a long element that never closes", b'<v Name="a">' + b"</v>" * 100000, [], "FILE:1:1: no </v> and line feed follows"),
     ("no closing text after a long element", *after_windows([(b"big", b"", b"", (b"x" * 99 + b"\n") * 3000)],
                                                             b"<a>1</b>\n", "no </a> and line feed follows")),
