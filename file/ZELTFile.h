@@ -118,7 +118,7 @@ public:
     /// appends the next bytes of the file: @p window bytes (at least one), or a
     /// quarter of what the buffer then holds when that is more, so that an
     /// element longer than the window takes a number of fills logarithmic in
-    /// its length, and memory about twice its length. It reads until it has
+    /// its length, and memory at most 2.25 times its length. It reads until it has
     /// them all or the file ends, so a pipe, which hands over a little at a
     /// time, fills as a file does. A buffer whose capacity is far above what
     /// the fill needs, after a long element, is first fitted to its content
