@@ -115,12 +115,16 @@ def main():
               "each doubling.", END]
     section = "\n".join(lines) + "\n"
     print(section)
+    write_section(results, section, BEGIN, END)
 
+
+def write_section(results, section, begin, end):
+    """Puts @p section, which starts with @p begin and ends with @p end, in
+    place of the one an earlier run wrote into @p results, or at its end."""
     old = open(results).read() if os.path.exists(results) else ""
-    if BEGIN in old:
-        before, rest = old.split(BEGIN, 1)
-        after = rest.split(END, 1)[1].lstrip("\n")
-        new = before + section + after
+    if begin in old:
+        before, rest = old.split(begin, 1)
+        new = before + section + rest.split(end, 1)[1].lstrip("\n")
     else:
         new = old.rstrip("\n") + "\n\n" + section
     with open(results, "w") as f:

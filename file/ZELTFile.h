@@ -122,7 +122,8 @@ private:
 /// Reads a file into a buffer a window at a time, for texts too large to hold
 /// whole: each fill() drops the text before the buffer's marker, which has
 /// been read, and appends the next bytes. A loop of scanElement and fill()
-/// (see scanNeedsMore) holds no more than the window and the largest element.
+/// (see scanNeedsMore) holds no more than the window and about twice the
+/// largest element, from a file or a pipe alike.
 /// Not copyable: it owns an open file.
 class ZELT_API ZELTFileReader {
 public:
@@ -141,17 +142,22 @@ public:
     /// Whether the file is open for reading.
     bool isOpen() const;
     /// Drops @p in's text before its marker (the marker goes to 0), then
-    /// appends the next bytes of the file with one read: up to @p window bytes
-    /// (at least one), or as many as the buffer then holds when that is more,
-    /// so that an element longer than the window takes a number of fills
-    /// logarithmic in its length. Returns true when bytes were appended; false
+    /// appends the next bytes of the file: @p window bytes (at least one), or a
+    /// quarter of what the buffer then holds when that is more, so that an
+    /// element longer than the window takes a number of fills logarithmic in
+    /// its length, and memory at most 2.25 times its length. It reads until it has
+    /// them all or the file ends, so a pipe, which hands over a little at a
+    /// time, fills as a file does. A buffer whose capacity is far above what
+    /// the fill needs, after a long element, is first fitted to its content
+    /// (setBufReserveSize(0)). Returns true when bytes were appended; false
     /// at the end of the file (atEnd() is then true) or on failure (not open,
     /// a read error such as a directory's), with a reason such as
     /// "data.txt: cannot read: Is a directory" in @p error when given. The
     /// unread text stays as it was either way; bytes a derived buffer refuses
     /// to take are lost.
     bool fill(ZELTBuffer& in, long window, std::string* error = nullptr);
-    /// Whether a read has found the end of the file.
+    /// Whether a read has found the end of the file, which may be the fill
+    /// that appended its last bytes.
     bool atEnd() const;
     /// Bytes dropped from the front of buffers so far: where the buffer's first
     /// byte stands in the file (counted from where reading began).

@@ -10,6 +10,38 @@
 
 namespace ZELT {
 
+namespace {
+
+// An element longer than the window is read in steps of this part of what the
+// buffer holds: geometric, so that its length costs a logarithmic number of
+// fills and a linear time, and small, so that the area it grows into, with the
+// old one beside it while it is copied, stays about twice the element.
+constexpr long growthDivisor = 4;
+
+// A buffer whose capacity exceeds this many times what a fill needs is fitted
+// first: the memory a long element took goes once the element is read.
+constexpr long excessFactor = 4;
+
+// Reads into @p room until @p wanted bytes came, the input ended or a read
+// failed; adds the bytes to @p got. Returns 0 or the failed read's errno;
+// @p ended tells whether the end was found.
+int readFully(int descriptor, char* room, long wanted, long& got, bool& ended) {
+    while (got < wanted) {
+        const ssize_t done = ::read(descriptor, room + got, static_cast<size_t>(wanted - got));
+        if (done > 0) {
+            got += done;
+        } else if (done == 0) {
+            ended = true;
+            return 0;
+        } else if (errno != EINTR) {
+            return errno;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
 ZELTFileReader::ZELTFileReader(const char* path)
     : name(path != nullptr ? path : ""), descriptor(-1), owned(true), ended(false), dropped(0), scratchSize(0) {
     if (path == nullptr) {
@@ -60,31 +92,31 @@ bool ZELTFileReader::fill(ZELTBuffer& in, long window, std::string* error) {
         dropped += marker;
     }
     const long unread = in.getBufferSize();
-    const long wanted = std::min(std::max({window, unread, 1L}), largestRead);
+    const long wanted = std::min(std::max({window, unread / growthDivisor, 1L}), largestRead);
+    // Two bytes over: the area grows once content and terminator reach its capacity.
+    const long needed = unread + wanted + 2;
+    if (in.getBufReserveSize() / excessFactor > needed) {
+        in.setBufReserveSize(0);
+    }
     char* room = nullptr;
     if (isPlainBuffer(in)) {
         // The bytes are read straight into its area, past the content, and
         // then appended from there, which copies nothing.
-        // Two bytes over: the area grows once content and terminator reach its capacity.
-        in.setBufReserveSize(unread + wanted + 2);
+        in.setBufReserveSize(needed);
         room = in.getBufferString() + unread;
     } else {
-        if (scratchSize < wanted) {
+        if (scratchSize < wanted || scratchSize / excessFactor > wanted) {
+            scratch.reset();
             scratch.reset(new char[static_cast<size_t>(wanted)]);
             scratchSize = wanted;
         }
         room = scratch.get();
     }
-    ssize_t got = 0;
-    do {
-        got = ::read(descriptor, room, static_cast<size_t>(wanted));
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) {
-        return reportFileFailure(error, name, "cannot read", errno);
-    }
+    long got = 0;
+    const int failed = readFully(descriptor, room, wanted, got, ended);
     if (got == 0) {
-        ended = true;
-        return false;
+        // Bytes read before a failure go first; the next fill meets it again.
+        return failed != 0 ? reportFileFailure(error, name, "cannot read", failed) : false;
     }
     // A plain buffer's bytes are already in place: appending them there moves nothing.
     return in.appendBufferString(room, got) || reportFileFailure(error, name, "the buffer refused the text", 0);

@@ -66,8 +66,14 @@ std::string foundTag(const Unread& unread) {
     return shortened(found, excerptLength);
 }
 
+// Text where an element should begin: blank text to the end (an editor's
+// last line ends, spaces) is named as such, being harmless to remove.
 std::string textBefore(const Unread& unread) {
-    return "text before an element: " + shortened(between(unread.at, unread.end), excerptLength, true);
+    const std::string_view text = between(unread.at, unread.end);
+    if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+        return "blank text after the last element";
+    }
+    return "text before an element: " + shortened(text, excerptLength, true);
 }
 
 // A refusal at the marker: its position, and @p detail after "line L, column C: ".
@@ -85,7 +91,18 @@ ZELTReadError refusal(const Unread& unread, ZELTReadError::Reason reason, const 
     return error;
 }
 
-std::string noClosingText(std::string_view tag) { return "no </" + shownTag(tag) + "> and line feed follows"; }
+// Why no closing text of @p tag follows in [from, end), @p where saying where
+// the search stopped; a text whose lines end with a carriage return and a line
+// feed has the closing text but for it.
+std::string noClosingText(std::string_view tag, const char* from, const char* end, const std::string& where = {}) {
+    std::string detail = "no </" + shownTag(tag) + "> and line feed follows" + where;
+    std::string crlfClosing;
+    crlfClosing.append("</").append(tag).append(">\r\n");
+    if (memmem(from, static_cast<size_t>(end - from), crlfClosing.data(), crlfClosing.size()) != nullptr) {
+        detail += " (a CRLF line end?)";
+    }
+    return detail;
+}
 
 // Why the opening tag at the marker is not one of the three written forms.
 ZELTReadError explainOpening(const Unread& unread, const OpeningTag& opening) {
@@ -152,11 +169,9 @@ ZELTReadError explainRead(const char* name, const ZELTBuffer& in) {
     const char* const limit = unread.at + searched;
     const char* const closing = closingText::find(unread.at, limit, tag);
     if (closing == nullptr || closing < unread.at + tag.size() + 2) {
-        std::string detail = noClosingText(tag);
-        if (limit < unread.end) {
-            detail += " before the NUL byte at offset " + std::to_string(limit - unread.text);
-        }
-        return refusal(unread, ZELTReadError::noClosingText, detail);
+        const std::string where =
+            limit < unread.end ? " before the NUL byte at offset " + std::to_string(limit - unread.text) : "";
+        return refusal(unread, ZELTReadError::noClosingText, noClosingText(tag, unread.at, limit, where));
     }
     return {};
 }
@@ -167,7 +182,8 @@ ZELTReadError explainScan(const ZELTBuffer& in) {
         return explainOpening(at.unread, at.opening);
     }
     if (at.closing() == nullptr) {
-        return refusal(at.unread, ZELTReadError::noClosingText, noClosingText(at.opening.tag));
+        return refusal(at.unread, ZELTReadError::noClosingText,
+                       noClosingText(at.opening.tag, at.opening.stop, at.unread.end));
     }
     return {};
 }

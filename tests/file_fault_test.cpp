@@ -261,6 +261,23 @@ TEST_F(FileFault, AReaderResumesAfterSignalsAndKeepsTheTextAfterAFailedRead) {
     EXPECT_EQ(reader.consumed(), 9);
 }
 
+// A fill reads on until it has what it asked for; bytes that came before a
+// failed read are appended, and the next fill reports the failure.
+TEST_F(FileFault, AReaderKeepsTheBytesReadBeforeAFailure) {
+    zelt_test::writeWhole(path, "<a>1</a>\n");
+    ZELT::ZELTFileReader reader(path.c_str());
+    ZELT::ZELTBuffer in;
+    inject(Read, EIO, 2, 1);
+    ASSERT_TRUE(reader.fill(in, 100));
+    EXPECT_EQ(zelt_test::contentOf(in), "<a>1</a>\n");
+    EXPECT_FALSE(reader.atEnd());
+    std::string error;
+    EXPECT_FALSE(reader.fill(in, 100, &error));
+    EXPECT_EQ(error, path + ": cannot read: Input/output error");
+    EXPECT_FALSE(reader.fill(in, 100));
+    EXPECT_TRUE(reader.atEnd());
+}
+
 } // namespace
 
 // The C library's functions, as the library calls them.

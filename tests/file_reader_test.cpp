@@ -163,31 +163,94 @@ TEST_F(FileReader, AnEmptyFileEndsAtOnce) {
     EXPECT_EQ(reader.consumed(), 0);
 }
 
-// A pipe gives what its writer wrote so far, less than a window at a time.
+// A pipe whose writer, a thread, writes a text a thousand bytes at a time,
+// far less than a reader asks for: a read gives what was written so far.
+class PipeOf {
+public:
+    explicit PipeOf(const std::string& text) {
+        EXPECT_EQ(::pipe(ends), 0);
+        writer = std::thread([this, text] {
+            for (size_t at = 0; at < text.size(); at += 1000) {
+                const size_t length = std::min<size_t>(1000, text.size() - at);
+                EXPECT_EQ(::write(ends[1], text.data() + at, length), static_cast<ssize_t>(length));
+            }
+            ::close(ends[1]);
+        });
+    }
+    PipeOf(const PipeOf&) = delete;
+    PipeOf& operator=(const PipeOf&) = delete;
+    ~PipeOf() {
+        writer.join();
+        ::close(ends[0]);
+    }
+    int readEnd() const { return ends[0]; }
+
+private:
+    int ends[2] = {-1, -1};
+    std::thread writer;
+};
+
 TEST_F(FileReader, ReadsADescriptorAndLeavesItOpen) {
     std::string text;
     for (int i = 0; i < 20000; ++i) {
         text += element("n", std::to_string(i));
     }
-    int ends[2];
-    ASSERT_EQ(::pipe(ends), 0);
-    std::thread writer([&text, &ends] {
-        for (size_t at = 0; at < text.size(); at += 1000) {
-            const size_t length = std::min<size_t>(1000, text.size() - at);
-            EXPECT_EQ(::write(ends[1], text.data() + at, length), static_cast<ssize_t>(length));
-        }
-        ::close(ends[1]);
-    });
+    const PipeOf pipe(text);
     {
-        ZELTFileReader reader(ends[0], "<pipe>");
+        ZELTFileReader reader(pipe.readEnd(), "<pipe>");
         ZELTBuffer in;
         const Scanned streamed = stream(reader, in, 1L << 16);
         EXPECT_EQ(streamed.elements, scanWhole(text).elements);
         EXPECT_TRUE(streamed.whole);
     }
-    writer.join();
-    EXPECT_NE(::fcntl(ends[0], F_GETFD), -1) << "the reader closed a descriptor it did not open";
-    ::close(ends[0]);
+    EXPECT_NE(::fcntl(pipe.readEnd(), F_GETFD), -1) << "the reader closed a descriptor it did not open";
+}
+
+// The sizes a buffer has after each fill while an element far longer than
+// the window comes in, the last of them at the end of the text.
+std::vector<long> fillsOfLongElement(ZELTFileReader& reader) {
+    ZELTBuffer in;
+    std::vector<long> sizes;
+    while (reader.fill(in, window)) {
+        sizes.push_back(in.getBufferSize());
+    }
+    EXPECT_TRUE(reader.atEnd());
+    return sizes;
+}
+
+// Each fill waits for the bytes it asked for: a pipe fills as a file does,
+// so an element takes a number of fills logarithmic in its length.
+TEST_F(FileReader, APipeFillsAsAFileDoes) {
+    const std::string text = element("v", std::string(300 * window, 'x'));
+    writeWhole(path, text);
+    ZELTFileReader file(path.c_str());
+    const std::vector<long> byPath = fillsOfLongElement(file);
+    const PipeOf pipe(text);
+    ZELTFileReader piped(pipe.readEnd(), "<pipe>");
+    EXPECT_EQ(fillsOfLongElement(piped), byPath);
+    ASSERT_FALSE(byPath.empty());
+    EXPECT_EQ(byPath.back(), static_cast<long>(text.size()));
+    // Each step asks for a quarter of what is held, or a window when that is more.
+    long held = 0;
+    for (const long size : byPath) {
+        EXPECT_EQ(size, std::min(held + std::max(window, held / 4), static_cast<long>(text.size())));
+        held = size;
+    }
+}
+
+// Memory follows the element being read, not the longest read so far.
+TEST_F(FileReader, TheMemoryOfALongElementGoesOnceItIsRead) {
+    std::string text = element("v", std::string(100 * window, 'x'));
+    while (text.size() < 300 * window) {
+        text += element("n", "1");
+    }
+    writeWhole(path, text);
+    ZELTFileReader reader(path.c_str());
+    ZELTBuffer in;
+    const Scanned streamed = stream(reader, in, window);
+    EXPECT_TRUE(streamed.whole);
+    EXPECT_GT(streamed.largestCapacity, 100 * window);
+    EXPECT_LE(in.getBufReserveSize(), 3 * window);
 }
 
 TEST_F(FileReader, FailuresGiveAReason) {

@@ -293,6 +293,16 @@ const Refusal refusals[] = {
     {"<t Name=\"a>v</t>\n", 0, Reason::attributes, "after <t Name=\": unterminated attribute value"},
     {"<t>v</t>", 0, Reason::noClosingText, "no </t> and line feed follows"},
     {"<t></t>\n", 1, Reason::notAnElement, R"(text before an element: "t></t>\n")"},
+    // Blank text to the end, and only that, is named as such.
+    {"<a>1</a>\n\n \t\r\n", 9, Reason::notAnElement, "blank text after the last element"},
+    {"<a>1</a>\n\n x", 9, Reason::notAnElement, R"(text before an element: "\n x")"},
+    // A carriage return before the closing text's line feed, and nothing like it.
+    {"<t>v</t>\r\n", 0, Reason::noClosingText, "no </t> and line feed follows (a CRLF line end?)"},
+    {"<t>v</t>\r\n</t>\r", 0, Reason::noClosingText, "no </t> and line feed follows (a CRLF line end?)"},
+    {"<t>v</t>\r", 0, Reason::noClosingText, "no </t> and line feed follows"},
+    {"<t>v</t>\r\r\n", 0, Reason::noClosingText, "no </t> and line feed follows"},
+    {"<t>v</u>\r\n", 0, Reason::noClosingText, "no </t> and line feed follows"},
+    {"<t></t>\r\n", 0, Reason::noClosingText, "no </t> and line feed follows (a CRLF line end?)"},
 };
 
 TEST(ScanRefusals, ChangeNothingAndSayWhy) {
@@ -385,6 +395,17 @@ const Explained explained[] = {
     {"<v>5", 0, "v", refused(Reason::noClosingText, 0, 1, 1, "no </v> and line feed follows")},
     {"<v><</<v</v></v\n<\0</v>\n"s, 0, "v",
      refused(Reason::noClosingText, 0, 1, 1, "no </v> and line feed follows before the NUL byte at offset 17")},
+    {"<v>1</v>\r\n", 0, "v", refused(Reason::noClosingText, 0, 1, 1, "no </v> and line feed follows (a CRLF line end?)")},
+    {"<a>1</a>\r\n<v>1</v>\r\n", 10, "v",
+     refused(Reason::noClosingText, 10, 2, 1, "no </v> and line feed follows (a CRLF line end?)")},
+    {"<v>1</v>\r\n\0"s, 0, "v",
+     refused(Reason::noClosingText, 0, 1, 1,
+             "no </v> and line feed follows before the NUL byte at offset 10 (a CRLF line end?)")},
+    {"<v>1\0</v>\r\n"s, 0, "v",
+     refused(Reason::noClosingText, 0, 1, 1, "no </v> and line feed follows before the NUL byte at offset 4")},
+    {"<v>1</w>\r\n", 0, "v", refused(Reason::noClosingText, 0, 1, 1, "no </v> and line feed follows")},
+    {"<v>1</v>\n \n", 9, "v",
+     refused(Reason::notAnElement, 9, 2, 1, "blank text after the last element where <v> was expected")},
 };
 
 // The reason and where the element should begin; the typed readers refuse

@@ -39,6 +39,19 @@ def pseudo_random_bytes(size, seed):
     return bytes(out[:size])
 
 
+WINDOW = 64 * 1024
+
+
+def straddling_long_element(back):
+    """An element longer than the few windows past which check only looks for
+    its end, with near closing texts inside, and the real one beginning
+    @p back bytes before the edge of one of the tool's windows (read from the
+    text's start, 64 KiB each)."""
+    value = (b"x" * 99 + b"\n") * 3000 + b"</big>\r\n</big></bi"
+    closing = len(b"<big>") + len(value)
+    return [(b"big", b"", b"", value + b"y" * ((-back - closing) % WINDOW))]
+
+
 # Good texts, as the elements they hold: (tag, Name, Idx, value).
 GOOD = {
     "empty": [],
@@ -105,7 +118,9 @@ BAD = [
     ("another closing tag", b"<a>1</a>\n<b>2</c>\n", [(b"a", b"", b"", b"1")],
      "FILE:2:1: no </b> and line feed follows"),
     ("no line feed at the end", b"<a>1</a>", [], "FILE:1:1: no </a> and line feed follows"),
-    ("CRLF line ends", b"<a>1</a>\r\n<b>2</b>\r\n", [], "FILE:1:1: no </a> and line feed follows"),
+    ("CRLF line ends", b"<a>1</a>\r\n<b>2</b>\r\n", [], "FILE:1:1: no </a> and line feed follows (a CRLF line end?)"),
+    ("blank lines after the last element", b"<a>1</a>\n\n \t\r\n", [(b"a", b"", b"", b"1")],
+     "FILE:2:1: blank text after the last element"),
     ("the value hides the closing text", b"<a>\n1\n</a>\n<b>x</b", [(b"a", b"", b"", b"\n1\n")],
      "FILE:4:1: no </b> and line feed follows"),
     ("an unterminated attribute", b'<a Name="x>1</a>\n', [], 'FILE:1:1: after <a Name=": unterminated attribute value'),
@@ -124,6 +139,23 @@ BAD = [
                                                        b"<a>1</b>\n", "no </a> and line feed follows")),
     ("text across a window's end", *after_windows([(b"n", b"", b"", b"%04d" % i) for i in range(5461)], b"junk" * 7,
                                                   'text before an element: "junkjunkjunkjunkjunkjunk"...')),
+    # Long elements that never close, and one after a long one with line feeds.
+    ("a long element with CRLF line ends", b"<v>" + (b"x" * 98 + b"\r\n") * 5000 + b"</v>\r\n<w>1</w>\r\n", [],
+     "FILE:1:1: no </v> and line feed follows (a CRLF line end?)"),
+    # Its closing text with a carriage return begins 4, 5 or 6 bytes before a window's edge.
+    *(("a long element whose CRLF line end crosses a window's edge", b"<v>" + b"x" * (5 * WINDOW - 3 - back)
+       + b"</v>\r\n", [], "FILE:1:1: no </v> and line feed follows (a CRLF line end?)") for back in (4, 5, 6)),
+    ("a long element that never closes", b'<v Name="a">' + b"</v>" * 100000, [], "FILE:1:1: no </v> and line feed follows"),
+    ("no closing text after a long element", *after_windows([(b"big", b"", b"", (b"x" * 99 + b"\n") * 3000)],
+                                                            b"<a>1</b>\n", "no </a> and line feed follows")),
+    *(("a long element closing across a window's edge", *after_windows(straddling_long_element(back),
+      b"<a>1</b>\n", "no </a> and line feed follows")) for back in range(1, 9)),
+    # Blank text past the next window's end, then text, or nothing more.
+    ("blank text, then text, past a window", *after_windows([(b"n", b"", b"", b"%04d" % i) for i in range(5461)],
+                                                            b" " * 70000 + b"x", 'text before an element: "'
+                                                            + " " * 24 + '"...')),
+    ("blank text to the end past a window", *after_windows([(b"n", b"", b"", b"%04d" % i) for i in range(5461)],
+                                                           b" \n" * 70000, "blank text after the last element")),
 ]
 
 failures = []
@@ -346,8 +378,9 @@ def test_cli(directory):
         expect(result.returncode == 2 and first_line(result.stderr).startswith(f"zelt: {arguments[1]}: "),
                f"{arguments}: {result.returncode} {result.stderr!r}")
 
-    # An element larger than the memory the program may have: reported, and the next file still checked.
-    # The text is read a window at a time, so only a single element can outgrow the memory.
+    # An element larger than the memory the program may have: reported, and the next file still read.
+    # The text is read a window at a time, so only a single element can outgrow the memory; check
+    # holds only the end of a long element, so it finds that this one never closes.
     # Sanitized builds reserve more address space than any such limit leaves.
     with open(ZELT, "rb") as program:
         sanitized = b"__asan_init" in program.read()
@@ -359,8 +392,12 @@ def test_cli(directory):
         limit = lambda: resource.setrlimit(resource.RLIMIT_AS, (768 << 20, 768 << 20))
         result = subprocess.run([ZELT, "check", sparse, path, sparse + "x"], capture_output=True, preexec_fn=limit)
         lines = result.stderr.decode().splitlines()
-        expect(result.returncode == 2 and len(lines) == 2 and lines[0].startswith(f"zelt: {sparse}: ")
-               and lines[1].startswith(f"zelt: {sparse}x: "), f"an element too large: {result.returncode} {lines}")
+        expect(result.returncode == 2 and len(lines) == 2 and lines[0] == f"{sparse}:1:1: no </a> and line feed follows"
+               and lines[1].startswith(f"zelt: {sparse}x: "), f"check of an element too large: {result.returncode} {lines}")
+        result = subprocess.run([ZELT, "list", sparse], capture_output=True, preexec_fn=limit)
+        lines = result.stderr.decode().splitlines()
+        expect(result.returncode == 2 and len(lines) == 1 and lines[0].startswith(f"zelt: {sparse}: "),
+               f"list of an element too large: {result.returncode} {lines}")
 
     # A reader that goes away early: quiet, status 0.
     big = write(directory, "big.zelt", text_of([(b"n", b"", b"", str(i).encode()) for i in range(200000)]))
@@ -379,6 +416,12 @@ def test_cli(directory):
                 result = subprocess.run([ZELT] + arguments, stdout=full, stderr=subprocess.PIPE, timeout=60)
             expect(result.returncode == 2 and result.stderr == b"zelt: write error: No space left on device\n",
                    f"{arguments} > /dev/full: {result.returncode} {result.stderr!r}")
+    # Past a file-size limit, SIGXFSZ at its default (subprocess restores it), which would kill the program.
+    out = os.path.join(directory, "out.json")
+    result = subprocess.run(["sh", "-c", 'ulimit -f 8 && exec "$0" json "$1" > "$2"', ZELT, big, out],
+                            stderr=subprocess.PIPE, timeout=60)
+    expect(result.returncode == 2 and result.stderr == b"zelt: write error: File too large\n",
+           f"json > a file past ulimit -f: {result.returncode} {result.stderr!r}")
 
 
 if __name__ == "__main__":

@@ -1,9 +1,11 @@
 #include "input.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include <unistd.h>
 
@@ -19,6 +21,41 @@ constexpr long window = 1L << 16;
 // More than a diagnostic shows of the text after an element that cannot be
 // read, so that the excerpt never ends early with the window.
 constexpr long excerptRoom = 256;
+// Elements longer than this are skipped when values are: a few windows.
+constexpr long longElement = 4 * window;
+
+std::string_view unreadOf(const ZELT::ZELTBuffer& in) {
+    return {in.getBufferString() + in.getMarkerPos(), static_cast<size_t>(in.getBufferSize() - in.getMarkerPos())};
+}
+
+// The opening tag of the element at @p text's start, of which no closing text
+// follows in @p text, and its tag; false when @p text ends within the opening
+// tag. The scanner decides, on the text with the closing text put after it.
+bool findOpening(std::string_view text, std::string& opening, std::string& tag) {
+    const size_t tagEnd = text.find_first_of(" >", 1);
+    if (tagEnd == std::string_view::npos) {
+        return false;
+    }
+    ZELT::ZELTBuffer probe;
+    const std::string closing = "</" + std::string(text.substr(1, tagEnd - 1)) + ">\n";
+    probe.setBufferString(text.data(), static_cast<long>(text.size()));
+    probe.appendBufferString(closing.data(), static_cast<long>(closing.size()));
+    // Read to the closing text put there, unless the text ends within an attribute.
+    ZELT::ZELTElement element;
+    const char* const end = probe.getBufferString() + probe.getBufferSize();
+    if (!ZELT::scanElement(probe, element) || element.value.data() + element.value.size() + closing.size() != end) {
+        return false;
+    }
+    opening.assign(text.data(), static_cast<size_t>(element.value.data() - probe.getBufferString()));
+    tag.assign(element.tag);
+    return true;
+}
+
+// Where @p part first stands in @p text, or npos: by memmem, linear in any text.
+size_t find(std::string_view text, const std::string& part) {
+    const void* const found = memmem(text.data(), text.size(), part.data(), part.size());
+    return found != nullptr ? static_cast<size_t>(static_cast<const char*>(found) - text.data()) : std::string_view::npos;
+}
 
 bool isStandardInput(const char* path) { return std::strcmp(path, "-") == 0; }
 
@@ -30,7 +67,7 @@ ZELT::ZELTFileReader openReader(const char* path) {
 
 const char* displayName(const char* path) { return isStandardInput(path) ? "<stdin>" : path; }
 
-Input::Input(const char* path) : path(path), reader(openReader(path)) { fill(); }
+Input::Input(const char* path, Values values) : path(path), values(values), reader(openReader(path)) { fill(); }
 
 bool Input::fill() {
     const char* const text = in.getBufferString();
@@ -54,6 +91,54 @@ bool Input::fill() {
     return false;
 }
 
+bool Input::blankToTheWindowsEnd() const { return unreadOf(in).find_first_not_of(" \t\r\n") == std::string_view::npos; }
+
+bool Input::skipsLongElement() const {
+    return values == Values::skipped && in.getBufferSize() - in.getMarkerPos() > longElement;
+}
+
+Status Input::skipElement() {
+    std::string opening, tag;
+    if (!findOpening(unreadOf(in), opening, tag)) {
+        return fill() || !failed ? good : failure;
+    }
+    const long line = lines.lineAt(in.getBufferString(), in.getMarkerPos());
+    const long offset = windowStart + in.getMarkerPos();
+    const std::string closing = "</" + tag + ">\n";
+    const std::string crlfClosing = "</" + tag + ">\r\n";
+    bool crlf = false;
+    long from = in.getMarkerPos() + static_cast<long>(opening.size());
+    for (;;) {
+        const std::string_view unread = unreadOf(in);
+        const std::string_view searched = unread.substr(static_cast<size_t>(from - in.getMarkerPos()));
+        if (const size_t found = find(searched, closing); found != std::string_view::npos) {
+            in.setMarkerPos(from + static_cast<long>(found + closing.size()));
+            return good;
+        }
+        crlf = crlf || find(searched, crlfClosing) != std::string_view::npos;
+        if (reader.atEnd()) {
+            break;
+        }
+        // Only the last bytes may begin a closing text that the next ones end.
+        from = std::max(from, in.getBufferSize() - static_cast<long>(closing.size()));
+        in.setMarkerPos(from);
+        if (!fill() && failed) {
+            return failure;
+        }
+        from = in.getMarkerPos();
+    }
+    // Explained as the whole element would be: by its opening tag, and by a
+    // closing text with a carriage return, when one was found.
+    const std::string shown = crlf ? opening + crlfClosing : opening;
+    ZELT::ZELTBuffer element;
+    element.setBufferString(shown.data(), static_cast<long>(shown.size()));
+    ZELT::ZELTReadError error = ZELT::explainScan(element);
+    error.line = line;
+    error.offset = offset;
+    reportReadError(path, error);
+    return badText;
+}
+
 void Input::countBatch() {
     const char* const text = in.getBufferString();
     current.counted = true;
@@ -68,8 +153,10 @@ Status Input::refused() {
     if (in.getMarkerPos() == in.getBufferSize()) {
         return good;
     }
-    if (in.getBufferSize() - in.getMarkerPos() < excerptRoom && !reader.atEnd()) {
-        fill();
+    // The excerpt needs some text past the marker, and text is blank to the
+    // end (as explainScan names it) only when no other byte follows.
+    while (!reader.atEnd() && (in.getBufferSize() - in.getMarkerPos() < excerptRoom || blankToTheWindowsEnd()) &&
+           fill()) {
     }
     ZELT::ZELTReadError error = ZELT::explainScan(in);
     // The window starts where an element ended, after a line feed, so only

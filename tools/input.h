@@ -12,14 +12,21 @@ namespace zelt_tool {
 /// How diagnostics name @p path: "<stdin>" for "-".
 const char* displayName(const char* path);
 
+/// Whether a command looks at the elements' values, or only needs to know
+/// where each element ends.
+enum class Values { shown, skipped };
+
 /// The text of one file, or of standard input for "-", read a window at a
 /// time with ZELTFileReader, and the elements in it. Memory holds the window
-/// and at most the largest element, whatever the size of the text.
+/// and at most about twice the largest element, whatever the size of the
+/// text; when values are skipped, a few windows, whatever the elements.
 class Input {
 public:
     /// Opens @p path and reads the first window. On failure prints
-    /// `zelt: FILE: reason` to standard error, and ok() is false.
-    explicit Input(const char* path);
+    /// `zelt: FILE: reason` to standard error, and ok() is false. With
+    /// Values::skipped, an element longer than a few windows is not handed to
+    /// the visit: only its end is searched for, and its bytes are let go.
+    explicit Input(const char* path, Values values = Values::shown);
     Input(const Input&) = delete;
     Input& operator=(const Input&) = delete;
 
@@ -55,7 +62,11 @@ public:
             if (reader.atEnd() || !ZELT::scanNeedsMore(in)) {
                 return refused();
             }
-            if (!fill() && failed) {
+            if (skipsLongElement()) {
+                if (const Status skipped = skipElement(); skipped != good) {
+                    return skipped;
+                }
+            } else if (!fill() && failed) {
                 return failure;
             }
         }
@@ -78,6 +89,16 @@ private:
     // good when the whole text was read, otherwise reports why the element at
     // the marker cannot be read and gives badText.
     Status refused();
+    // Whether the window holds only line feeds and blanks past the marker.
+    bool blankToTheWindowsEnd() const;
+    // Whether the element at the marker, which the window cuts, is to be
+    // skipped: values are and it is longer than a few windows.
+    bool skipsLongElement() const;
+    // Reads past the element at the marker, holding only its opening tag and
+    // the last bytes read, where its closing text may begin: good with the
+    // marker past it (or, when its opening tag is not complete yet, after one
+    // more fill); otherwise reports it as refused() does.
+    Status skipElement();
 
     // The elements read by one call of scanElements, one after the other
     // from begin to end in the window, and the one being visited.
@@ -93,6 +114,7 @@ private:
     void countBatch();
 
     const char* path;
+    Values values;
     ZELT::ZELTFileReader reader;
     ZELT::ZELTBuffer in;
     LineCounter lines;

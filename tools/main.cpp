@@ -132,8 +132,10 @@ Status run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // A reader that goes away shows as EPIPE on write, which ends the output quietly.
+    // A reader that goes away shows as EPIPE on write, which ends the output
+    // quietly; a file-size limit as EFBIG, reported as any write error.
     (void)std::signal(SIGPIPE, SIG_IGN);
+    (void)std::signal(SIGXFSZ, SIG_IGN);
     try {
         return run(argc, argv);
     } catch (const std::exception& exception) { // memory running out beyond a file's load
