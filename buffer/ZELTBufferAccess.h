@@ -30,7 +30,7 @@ public:
     // memory already allocated: the capacity grows as appendBufferString's
     // would and the bytes it brings in are zeroed. Returns null, changing
     // nothing, when appending would need a new area. Nothing here can fail.
-    static char* appendInPlace(ZELTBufferIn& in, long length) {
+    ZELT_INLINE static char* appendInPlace(ZELTBufferIn& in, long length) {
         if (length >= in.allocatedSize - in.bufferSize) {
             return nullptr;
         }
@@ -57,7 +57,9 @@ public:
 
     // appendInPlace on a handle's storage, made anew after tearDown as the
     // handle's own operations would.
-    static char* appendInPlace(ZELTBuffer& out, long length) { return appendInPlace(out.storage(), length); }
+    ZELT_INLINE static char* appendInPlace(ZELTBuffer& out, long length) {
+        return appendInPlace(out.bufferIn ? *out.bufferIn : out.storage(), length);
+    }
 
     // Moves the marker of a plain handle whose content was just read to
     // @p position, which lies within it: what setMarkerPos does there,

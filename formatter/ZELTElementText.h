@@ -23,7 +23,7 @@ struct Text {
     std::string_view value{}; // between the tags, in a whole element
 
     template <typename Put>
-    void forEachPart(Put&& put) const {
+    ZELT_INLINE void forEachPart(Put&& put) const {
         if constexpr (Opening) {
             put("<");
             put(tag);
@@ -49,16 +49,16 @@ struct Text {
         }
     }
 
-    long size() const {
+    ZELT_INLINE long size() const {
         size_t total = 0;
-        forEachPart([&total](std::string_view part) { total += part.size(); });
+        forEachPart([&total](std::string_view part) ZELT_INLINE_LAMBDA { total += part.size(); });
         return static_cast<long>(total);
     }
 
     // Writes size() bytes at @p at and returns their end.
-    char* compose(char* at) const {
+    ZELT_INLINE char* compose(char* at) const {
         char* cursor = at;
-        forEachPart([&cursor](std::string_view part) {
+        forEachPart([&cursor](std::string_view part) ZELT_INLINE_LAMBDA {
             shortBytes::move(cursor, part.data(), part.size());
             cursor += part.size();
         });

@@ -5,6 +5,7 @@
 #include "ZELTDecimal.h"
 #include "ZELTElementText.h"
 #include "ZELTPlainBuffer.h"
+#include "ZELTWordSearch.h"
 
 #include <algorithm>
 #include <cassert>
@@ -79,7 +80,7 @@ template <typename Wide>
 struct NumberValue {
     Wide number = 0;
 
-    const char* expectedClosing(const char* value) { return decimal::parse(value, number); }
+    const char* expectedClosing(const char* value, const char* /*end*/) { return decimal::parse(value, number); }
     static void store(const char* /*begin*/, const char* /*end*/) {}
 };
 
@@ -87,8 +88,19 @@ struct StringValue {
     std::string& destination;
 
     // The first '<' after the value's start, if one comes before the text's
-    // NUL: where a plain value's closing text begins.
-    static const char* expectedClosing(const char* value) { return std::strchr(value, '<'); }
+    // NUL: where a plain value's closing text begins. Values are short, so
+    // their first bytes are searched inline when the text's end is known.
+    static const char* expectedClosing(const char* value, const char* end) {
+        if (end != nullptr) {
+            const char* const near = std::min(end, value + 4 * wordSearch::wordSize);
+            const char* const found = wordSearch::findEither(value, near, '<', '\0');
+            if (found != near) {
+                return *found == '<' ? found : nullptr;
+            }
+            value = near;
+        }
+        return std::strchr(value, '<');
+    }
     void store(const char* begin, const char* end) { destination.assign(begin, static_cast<size_t>(end - begin)); }
 };
 
@@ -190,7 +202,7 @@ bool ZELTFxXMLImpl::readElement(const char* name, ZELTBuffer& in, ValueRule& rul
     // a '<' or begins with '/'; otherwise it is first found from the value on,
     // and where the value's own text ends is the first place to look.
     const bool plainTag = !tagHoldsLessThan && name[0] != '/';
-    const char* found = rule.expectedClosing(value);
+    const char* found = rule.expectedClosing(value, end);
     const std::string_view tag{name, tagLength};
     if (!plainTag || found == nullptr || !closingText::standsAt(found, end, tag)) {
         composeText(closing); // fits: the room was made above

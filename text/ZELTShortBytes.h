@@ -20,8 +20,10 @@
 // coverage counts its branches over all its callers rather than per call site.
 #if defined(__OPTIMIZE__) && !defined(ZELT_COUNT_INLINE_CODE_ONCE)
 #define ZELT_INLINE [[gnu::always_inline]] inline
+#define ZELT_INLINE_LAMBDA __attribute__((always_inline))
 #else
 #define ZELT_INLINE inline
+#define ZELT_INLINE_LAMBDA
 #endif
 
 namespace ZELT::shortBytes {
