@@ -11,7 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "ZELTFileIn.h"
+#include "ZELTAtomicFile.h"
+#include "ZELTFileSystem.h"
 #include "ZELTPlainBuffer.h"
 
 namespace ZELT {
@@ -20,7 +21,6 @@ namespace {
 
 // Read after the expected end, to find the end or what a growing file added.
 constexpr long probeSize = 4096;
-constexpr long minimumWindow = 4096;
 
 // Reads everything from @p fd into @p into, a plain buffer without an area,
 // straight into its own memory: one allocation of the expected size, and the
@@ -35,7 +35,7 @@ bool readInto(int fd, long expected, ZELTBuffer& into, const std::string& name, 
         for (;;) {
             const long room = into.getBufReserveSize() - into.getBufferSize() - 2;
             char* const at = room > 0 ? into.getBufferString() + into.getBufferSize() : probe;
-            const long wanted = room > 0 ? std::min(room, largestRead) : probeSize;
+            const long wanted = room > 0 ? std::min(room, largestTransfer) : probeSize;
             const ssize_t done = ::read(fd, at, static_cast<size_t>(wanted));
             if (done == 0) {
                 return true;
@@ -86,10 +86,7 @@ bool loadFile(const char* path, ZELTBuffer& in, std::string* error) {
     if (path == nullptr) {
         return reportFileFailure(error, "", "no path given", 0);
     }
-    int fd = -1;
-    do {
-        fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = openResuming(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return reportFileFailure(error, path, "cannot open", errno);
     }
@@ -101,11 +98,11 @@ bool loadFile(const char* path, ZELTBuffer& in, std::string* error) {
 }
 
 bool loadDescriptor(int fd, const char* name, ZELTBuffer& in, std::string* error) {
-    return load(fd, in, name != nullptr ? std::string(name) : "descriptor " + std::to_string(fd), error);
+    return load(fd, in, descriptorName(fd, name), error);
 }
 
 bool saveFile(const char* path, const ZELTBuffer& out, std::string* error) {
-    ZELTFileIn file(path);
+    ZELTAtomicFile file(path);
     if (file.write(out.getBufferString(), out.getBufferSize()) && file.commit()) {
         return true;
     }
@@ -113,80 +110,6 @@ bool saveFile(const char* path, const ZELTBuffer& out, std::string* error) {
         *error = file.reason();
     }
     return false;
-}
-
-ZELTFileBuffer::ZELTFileBuffer(const char* path, long windowSize)
-    : file(std::make_unique<ZELTFileIn>(path)), window(std::clamp(windowSize, minimumWindow, LONG_MAX / 2)) {
-    if (file->isOpen()) {
-        // Two bytes over: the storage grows once content and terminator reach its capacity.
-        ZELTBuffer::setBufReserveSize(window + 2);
-    }
-}
-
-bool ZELTFileBuffer::isOpen() const { return file->isOpen(); }
-
-bool ZELTFileBuffer::close(std::string* error) {
-    // commit() runs even after a failure: it reports "already closed" or the first reason.
-    const bool written = writeWindow();
-    const bool closed = file->commit() && written;
-    ZELTBuffer::tearDown();
-    if (!closed && error != nullptr) {
-        *error = file->reason();
-    }
-    return closed;
-}
-
-long ZELTFileBuffer::getWindow() const { return window; }
-
-long ZELTFileBuffer::getWrittenSize() const { return file->written(); }
-
-void ZELTFileBuffer::tearDown() {
-    writeWindow();
-    ZELTBuffer::tearDown();
-}
-
-bool ZELTFileBuffer::setBufferString(const char* source, long length) {
-    if (length < 0 || (source == nullptr && length > 0) || !isOpen()) {
-        return false;
-    }
-    if (length <= window) {
-        return ZELTBuffer::setBufferString(source, length);
-    }
-    // Too long for the window: straight to the file, and the window is left empty.
-    const bool written = file->write(source, length);
-    ZELTBuffer::clearBufferString();
-    return written;
-}
-
-bool ZELTFileBuffer::setString(const char* text) {
-    return text != nullptr && setBufferString(text, static_cast<long>(std::strlen(text)));
-}
-
-bool ZELTFileBuffer::appendBufferString(const char* source, long length) {
-    if (length < 0 || (source == nullptr && length > 0) || !isOpen()) {
-        return false;
-    }
-    if (length <= window - getBufferSize()) {
-        return ZELTBuffer::appendBufferString(source, length);
-    }
-    // The window is written before it is refilled: @p source may lie in it.
-    if (!file->write(getBufferString(), getBufferSize())) {
-        ZELTBuffer::clearBufferString();
-        return false;
-    }
-    return ZELTFileBuffer::setBufferString(source, length);
-}
-
-bool ZELTFileBuffer::appendString(const char* text) {
-    return text != nullptr && appendBufferString(text, static_cast<long>(std::strlen(text)));
-}
-
-ZELTFileBuffer::~ZELTFileBuffer() = default;
-
-bool ZELTFileBuffer::writeWindow() {
-    const bool written = file->write(getBufferString(), getBufferSize());
-    ZELTBuffer::clearBufferString();
-    return written;
 }
 
 } // namespace ZELT

@@ -8,7 +8,7 @@
 
 namespace ZELT {
 
-class ZELTFileIn;
+class ZELTAtomicFile;
 
 /// Replaces @p in's content with the whole file at @p path (NUL bytes
 /// included), marker 0. On failure (a null path, a missing file, no
@@ -115,7 +115,7 @@ private:
     // Writes the window's bytes to the file and empties it; false when the write failed.
     bool writeWindow();
 
-    std::unique_ptr<ZELTFileIn> file;
+    std::unique_ptr<ZELTAtomicFile> file;
     long window;
 };
 

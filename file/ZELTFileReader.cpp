@@ -5,7 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "ZELTFileIn.h"
+#include "ZELTFileSystem.h"
 #include "ZELTPlainBuffer.h"
 
 namespace ZELT {
@@ -48,9 +48,7 @@ ZELTFileReader::ZELTFileReader(const char* path)
         failure = fileFailure("", "no path given", 0);
         return;
     }
-    do {
-        descriptor = ::open(path, O_RDONLY | O_CLOEXEC);
-    } while (descriptor < 0 && errno == EINTR);
+    descriptor = openResuming(path, O_RDONLY | O_CLOEXEC);
     if (descriptor < 0) {
         failure = fileFailure(name, "cannot open", errno);
         return;
@@ -60,7 +58,7 @@ ZELTFileReader::ZELTFileReader(const char* path)
 }
 
 ZELTFileReader::ZELTFileReader(int fd, const char* givenName)
-    : name(givenName != nullptr ? givenName : "descriptor " + std::to_string(fd)), descriptor(fd), owned(false),
+    : name(descriptorName(fd, givenName)), descriptor(fd), owned(false),
       ended(false), dropped(0), scratchSize(0) {
     if (fd < 0) {
         failure = fileFailure(name, "cannot read", EBADF);
@@ -92,7 +90,7 @@ bool ZELTFileReader::fill(ZELTBuffer& in, long window, std::string* error) {
         dropped += marker;
     }
     const long unread = in.getBufferSize();
-    const long wanted = std::min(std::max({window, unread / growthDivisor, 1L}), largestRead);
+    const long wanted = std::min(std::max({window, unread / growthDivisor, 1L}), largestTransfer);
     // Two bytes over: the area grows once content and terminator reach its capacity.
     const long needed = unread + wanted + 2;
     if (in.getBufReserveSize() / excessFactor > needed) {

@@ -1,20 +1,11 @@
-#ifndef ZELT_FILE_IN_H
-#define ZELT_FILE_IN_H
+#ifndef ZELT_ATOMIC_FILE_H
+#define ZELT_ATOMIC_FILE_H
 
 #include <string>
 
+#include "ZELTFileSystem.h"
+
 namespace ZELT {
-
-/// Reason for a failed file operation: "NAME: STEP: system text" for the
-/// error number @p code; without "NAME: " when @p name is empty, and without
-/// the system text when @p code is 0.
-std::string fileFailure(const std::string& name, const char* step, int code);
-
-/// Puts fileFailure's reason in @p *error when it is given; returns false.
-bool reportFileFailure(std::string* error, const std::string& name, const char* step, int code);
-
-/// Largest single read: Linux moves at most about 2 GiB per call anyway.
-constexpr long largestRead = 1L << 30;
 
 /// The writing side of saveFile and ZELTFileBuffer: a new file made beside its
 /// target and renamed over it only once complete, or a device, a pipe or an
@@ -27,14 +18,14 @@ constexpr long largestRead = 1L << 30;
 ///
 /// Every failure is kept as the first reason and removes the temporary at
 /// once; from then on each operation returns false.
-class ZELTFileIn {
+class ZELTAtomicFile {
 public:
     /// Opens the folder and creates the temporary; isOpen() tells whether it worked.
-    explicit ZELTFileIn(const char* path);
-    ZELTFileIn(const ZELTFileIn&) = delete;
-    ZELTFileIn& operator=(const ZELTFileIn&) = delete;
+    explicit ZELTAtomicFile(const char* path);
+    ZELTAtomicFile(const ZELTAtomicFile&) = delete;
+    ZELTAtomicFile& operator=(const ZELTAtomicFile&) = delete;
     /// Removes the temporary unless commit() put it in place.
-    ~ZELTFileIn();
+    ~ZELTAtomicFile();
 
     /// Whether the temporary is there and nothing has failed.
     bool isOpen() const;

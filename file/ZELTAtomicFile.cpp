@@ -1,4 +1,4 @@
-#include "ZELTFileIn.h"
+#include "ZELTAtomicFile.h"
 
 #include <algorithm>
 #include <atomic>
@@ -19,22 +19,6 @@ namespace ZELT {
 
 namespace {
 
-// strerror is not thread-safe; strerror_r comes in a GNU (char*) and an XSI
-// (int) form, and the C library decides which one this build sees.
-template <typename Result>
-const char* pickErrorText(Result result, const char* buffer) {
-    if constexpr (std::is_same_v<Result, int>) {
-        return result == 0 ? buffer : "Unknown error";
-    } else {
-        return result;
-    }
-}
-
-std::string systemText(int code) {
-    char buffer[256] = {};
-    return pickErrorText(::strerror_r(code, buffer, sizeof buffer), buffer);
-}
-
 // Longest part of the target's name kept in the temporary's, so that the dot,
 // the suffix and the name stay within NAME_MAX (255).
 constexpr size_t keptNameLength = 200;
@@ -42,8 +26,6 @@ constexpr size_t keptNameLength = 200;
 constexpr int maximumLinks = 40;
 // Names tried before giving up when others keep taking them.
 constexpr int temporaryAttempts = 100;
-// Largest single write: Linux moves at most about 2 GiB per call anyway.
-constexpr long largestWrite = 1L << 30;
 
 // A suffix that another process, thread or call is unlikely to pick at the
 // same moment; O_EXCL settles the rare collision.
@@ -99,22 +81,7 @@ bool isOwnDescriptorTable(const std::string& folderName) {
 
 } // namespace
 
-std::string fileFailure(const std::string& name, const char* step, int code) {
-    std::string reason = name.empty() ? step : name + ": " + step;
-    if (code != 0) {
-        reason += ": " + systemText(code);
-    }
-    return reason;
-}
-
-bool reportFileFailure(std::string* error, const std::string& name, const char* step, int code) {
-    if (error != nullptr) {
-        *error = fileFailure(name, step, code);
-    }
-    return false;
-}
-
-ZELTFileIn::ZELTFileIn(const char* givenPath)
+ZELTAtomicFile::ZELTAtomicFile(const char* givenPath)
     : state(State::open), folder(-1), descriptor(-1), writtenBytes(0), direct(false), unnamed(false) {
     if (givenPath == nullptr) {
         state = State::failed;
@@ -127,18 +94,18 @@ ZELTFileIn::ZELTFileIn(const char* givenPath)
     }
 }
 
-ZELTFileIn::~ZELTFileIn() {
+ZELTAtomicFile::~ZELTAtomicFile() {
     removeTemporary();
     if (folder >= 0) {
         ::close(folder);
     }
 }
 
-bool ZELTFileIn::isOpen() const { return state == State::open; }
+bool ZELTAtomicFile::isOpen() const { return state == State::open; }
 
-bool ZELTFileIn::write(const char* data, long length) {
+bool ZELTAtomicFile::write(const char* data, long length) {
     while (state == State::open && length > 0) {
-        const ssize_t done = ::write(descriptor, data, static_cast<size_t>(std::min(length, largestWrite)));
+        const ssize_t done = ::write(descriptor, data, static_cast<size_t>(std::min(length, largestTransfer)));
         if (done < 0 && errno == EINTR) {
             continue;
         }
@@ -153,7 +120,7 @@ bool ZELTFileIn::write(const char* data, long length) {
     return state == State::open;
 }
 
-bool ZELTFileIn::commit() {
+bool ZELTAtomicFile::commit() {
     if (state == State::committed) {
         error = fileFailure(path, "already closed", 0);
         return false;
@@ -186,11 +153,11 @@ bool ZELTFileIn::commit() {
     return true;
 }
 
-const std::string& ZELTFileIn::reason() const { return error; }
+const std::string& ZELTAtomicFile::reason() const { return error; }
 
-long ZELTFileIn::written() const { return writtenBytes; }
+long ZELTAtomicFile::written() const { return writtenBytes; }
 
-bool ZELTFileIn::locate(const char* givenPath) {
+bool ZELTAtomicFile::locate(const char* givenPath) {
     std::string current = givenPath;
     if (current.empty()) {
         return fail("cannot write", ENOENT);
@@ -205,7 +172,7 @@ bool ZELTFileIn::locate(const char* givenPath) {
         if (isDescriptorNumber(target) && isOwnDescriptorTable(folderName)) {
             return adopt(target);
         }
-        folder = ::open(folderName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        folder = openResuming(folderName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (folder < 0) {
             return fail("cannot open its folder", errno);
         }
@@ -228,7 +195,7 @@ bool ZELTFileIn::locate(const char* givenPath) {
         // renaming over it would put a plain file in its place.
         if (!S_ISREG(named.st_mode) && !S_ISLNK(named.st_mode)) {
             direct = true;
-            descriptor = ::open(current.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+            descriptor = openResuming(current.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
             return descriptor >= 0 || fail("cannot open", errno);
         }
         if (!S_ISLNK(status.st_mode)) {
@@ -254,7 +221,7 @@ bool ZELTFileIn::locate(const char* givenPath) {
     }
 }
 
-bool ZELTFileIn::adopt(const std::string& number) {
+bool ZELTAtomicFile::adopt(const std::string& number) {
     direct = true;
     int caller = -1;
     const char* const end = number.data() + number.size();
@@ -266,7 +233,7 @@ bool ZELTFileIn::adopt(const std::string& number) {
     return descriptor >= 0 || fail("cannot open", errno);
 }
 
-bool ZELTFileIn::createTemporary() {
+bool ZELTAtomicFile::createTemporary() {
     // 0666: the umask and the folder's default ACL then apply as for any new file.
     descriptor = ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     unnamed = descriptor >= 0;
@@ -294,7 +261,7 @@ bool ZELTFileIn::createTemporary() {
            fail("cannot set the permissions of a temporary file", errno);
 }
 
-bool ZELTFileIn::nameTemporary() {
+bool ZELTAtomicFile::nameTemporary() {
     const std::string self = "/proc/self/fd/" + std::to_string(descriptor);
     // Through /proc, which anyone may; without /proc, AT_EMPTY_PATH, which
     // needs a privilege on older kernels.
@@ -318,7 +285,7 @@ bool ZELTFileIn::nameTemporary() {
     }
     return fail("cannot name the temporary file", errno);
 }
-bool ZELTFileIn::fail(const char* step, int code) {
+bool ZELTAtomicFile::fail(const char* step, int code) {
     if (state == State::open) {
         error = fileFailure(path, step, code);
         state = State::failed;
@@ -327,7 +294,7 @@ bool ZELTFileIn::fail(const char* step, int code) {
     return false;
 }
 
-void ZELTFileIn::removeTemporary() {
+void ZELTAtomicFile::removeTemporary() {
     if (descriptor >= 0) {
         ::close(std::exchange(descriptor, -1));
     }
