@@ -4,9 +4,11 @@
 #include <cstring>
 #include <string>
 
-#include "input.h"
-
 namespace zelt_tool {
+
+bool isStandardInput(const char* path) { return std::strcmp(path, "-") == 0; }
+
+const char* displayName(const char* path) { return isStandardInput(path) ? "<stdin>" : path; }
 
 void complain(std::string_view message) {
     const std::string line = std::string(message) + '\n';

@@ -9,6 +9,12 @@
 
 namespace zelt_tool {
 
+/// Whether @p path stands for standard input ("-").
+bool isStandardInput(const char* path);
+
+/// How diagnostics name @p path: "<stdin>" for "-".
+const char* displayName(const char* path);
+
 /// Prints @p message and a line feed to standard error.
 void complain(std::string_view message);
 

@@ -57,15 +57,11 @@ size_t find(std::string_view text, const std::string& part) {
     return found != nullptr ? static_cast<size_t>(static_cast<const char*>(found) - text.data()) : std::string_view::npos;
 }
 
-bool isStandardInput(const char* path) { return std::strcmp(path, "-") == 0; }
-
 ZELT::ZELTFileReader openReader(const char* path) {
     return isStandardInput(path) ? ZELT::ZELTFileReader(STDIN_FILENO, displayName(path)) : ZELT::ZELTFileReader(path);
 }
 
 } // namespace
-
-const char* displayName(const char* path) { return isStandardInput(path) ? "<stdin>" : path; }
 
 Input::Input(const char* path, Values values) : path(path), values(values), reader(openReader(path)) { fill(); }
 

@@ -9,9 +9,6 @@
 
 namespace zelt_tool {
 
-/// How diagnostics name @p path: "<stdin>" for "-".
-const char* displayName(const char* path);
-
 /// Whether a command looks at the elements' values, or only needs to know
 /// where each element ends.
 enum class Values { shown, skipped };

@@ -3,7 +3,7 @@
 #include "commands.h"
 #include "convert.h"
 #include "escapes.h"
-#include "transcode.h"
+#include "utf8.h"
 
 namespace zelt_tool {
 

@@ -1,8 +1,10 @@
 #ifndef ZELT_TOOL_TRANSCODE_H
 #define ZELT_TOOL_TRANSCODE_H
 
+// Writing a value in an output format's escaped form: short texts copied at once,
+// longer ones in runs of bytes that stand for themselves and escapes between.
+
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -12,89 +14,12 @@
 #include <emmintrin.h>
 #endif
 
+#include "escape_writers.h"
 #include "output.h"
+#include "plain_bytes.h"
+#include "utf8.h"
 
 namespace zelt_tool {
-
-/// Length (2 to 4) of the well-formed UTF-8 sequence that starts at @p at,
-/// with its code point in @p codePoint; 0 when the byte starts none (an ASCII
-/// byte, a stray continuation byte, an overlong form, a surrogate, a value past
-/// U+10FFFF, or a sequence cut short by @p end).
-inline int decodeUtf8(const unsigned char* at, const unsigned char* end, char32_t& codePoint) {
-    const unsigned char lead = at[0];
-    // The second byte's range narrows after E0, ED, F0 and F4 (Unicode's table
-    // of well-formed sequences): that rules out overlong forms and surrogates.
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    int length = 0;
-    char32_t value = 0;
-    if (lead < 0xC2 || lead > 0xF4) {
-        return 0;
-    }
-    if (lead < 0xE0) {
-        length = 2;
-        value = lead & 0x1Fu;
-    } else if (lead < 0xF0) {
-        length = 3;
-        value = lead & 0x0Fu;
-        low = lead == 0xE0 ? 0xA0 : low;
-        high = lead == 0xED ? 0x9F : high;
-    } else {
-        length = 4;
-        value = lead & 0x07u;
-        low = lead == 0xF0 ? 0x90 : low;
-        high = lead == 0xF4 ? 0x8F : high;
-    }
-    if (end - at < length || at[1] < low || at[1] > high) {
-        return 0;
-    }
-    value = value << 6 | (at[1] & 0x3Fu);
-    for (int i = 2; i < length; ++i) {
-        if ((at[i] & 0xC0u) != 0x80u) {
-            return 0;
-        }
-        value = value << 6 | (at[i] & 0x3Fu);
-    }
-    codePoint = value;
-    return length;
-}
-
-/// Whether byte @p c stands for itself in @p Format: the printable ASCII
-/// bytes and DEL (0x20 to 0x7F) but the format's notPlain, and its alsoPlain.
-template <typename Format>
-constexpr bool standsForItself(int c) {
-    const auto byte = static_cast<char>(c);
-    return (c >= 0x20 && c < 0x80 && Format::notPlain.find(byte) == std::string_view::npos) ||
-           (c < 0x20 && Format::alsoPlain.find(byte) != std::string_view::npos);
-}
-
-/// standsForItself as a 256-entry table of 1 and 0 (numbers, so that entries
-/// combine with `&` without branches).
-template <typename Format>
-constexpr std::array<unsigned char, 256> plainBytes = [] {
-    std::array<unsigned char, 256> table{};
-    for (int c = 0; c < 256; ++c) {
-        table[static_cast<size_t>(c)] = standsForItself<Format>(c) ? 1 : 0;
-    }
-    return table;
-}();
-
-#if defined(__SSE2__)
-/// standsForItself for sixteen bytes at once: bit i for byte i.
-template <typename Format>
-unsigned plainMask(__m128i bytes) {
-    const auto equal = [&bytes](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
-    // As signed numbers, 0x20 to 0x7F are the bytes above 0x1F.
-    __m128i plain = _mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1F));
-    for (const char c : Format::notPlain) {
-        plain = _mm_andnot_si128(equal(c), plain);
-    }
-    for (const char c : Format::alsoPlain) {
-        plain = _mm_or_si128(plain, equal(c));
-    }
-    return static_cast<unsigned>(_mm_movemask_epi8(plain));
-}
-#endif
 
 /// Room for @p length bytes and, unless @p quote is NUL, a quote on either
 /// side, which it writes: where the bytes go. Commit with quotedEnd.
@@ -184,40 +109,6 @@ bool copiedAtOnce(Output& out, std::string_view text) {
     }
 #endif
     return false;
-}
-
-/// Writes @p value's two lower-case hex digits at @p to.
-inline char* putHex(char* to, unsigned value) {
-    constexpr std::string_view digits = "0123456789abcdef";
-    *to++ = digits[(value >> 4) & 0xFu];
-    *to++ = digits[value & 0xFu];
-    return to;
-}
-
-/// Copies @p text to @p to.
-inline char* put(char* to, std::string_view text) { return std::copy(text.begin(), text.end(), to); }
-
-/// Copies @p length bytes from @p at to @p to.
-inline char* copy(char* to, const unsigned char* at, int length) {
-    std::memcpy(to, at, static_cast<size_t>(length));
-    return to + length;
-}
-
-/// An ASCII byte and the text that stands for it in an output format.
-struct Named {
-    char c;
-    std::string_view text;
-};
-
-/// An ASCII byte that does not stand for itself in @p Format, escaped.
-template <typename Format>
-char* escapeAscii(char* to, unsigned char c) {
-    for (const Named& name : Format::named) {
-        if (static_cast<unsigned char>(name.c) == c) {
-            return put(to, name.text);
-        }
-    }
-    return Format::otherAscii(to, c);
 }
 
 /// How many bytes writeTranscoded takes at a time.
