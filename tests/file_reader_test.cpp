@@ -284,16 +284,19 @@ TEST_F(FileReader, FailuresGiveAReason) {
     }
     ZELTFileReader reader(path.c_str());
     RefusingBuffer refusing;
+    refusing.refusesAppendBufferString = true;
+    refusing.refusesSetBufferString = true;
+    refusing.refusesMarkerAtStart = true;
     std::string error;
     EXPECT_FALSE(reader.fill(refusing, window, &error));
     EXPECT_EQ(error, path + ": the buffer refused the text");
     // Refused, the bytes read are lost: the reader starts again, and the
     // buffer refuses to drop them, or then to move its marker.
-    refusing.refuseAppends = false;
+    refusing.refusesAppendBufferString = false;
     for (const bool drops : {true, false}) {
         ZELTFileReader again(path.c_str());
         refusing.clearBufferString();
-        refusing.refuseReplacing = drops;
+        refusing.refusesSetBufferString = drops;
         ASSERT_TRUE(again.fill(refusing, 2));
         ASSERT_TRUE(refusing.setMarkerPos(1));
         error.clear();

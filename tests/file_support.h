@@ -135,21 +135,6 @@ inline void fillBuffer(ZELT::ZELTBuffer& buffer) {
     buffer.setMarkerPos(7);
 }
 
-// A buffer that refuses to take more text, to replace its content (which
-// also drops what was read), or to move its marker back to the start.
-class RefusingBuffer : public ZELT::ZELTBuffer {
-public:
-    bool refuseAppends = true;
-    bool refuseReplacing = true;
-    bool appendBufferString(const char* source, long length) override {
-        return !refuseAppends && ZELTBuffer::appendBufferString(source, length);
-    }
-    bool setBufferString(const char* source, long length) override {
-        return !refuseReplacing && ZELTBuffer::setBufferString(source, length);
-    }
-    bool setMarkerPos(long position) override { return position != 0 && ZELTBuffer::setMarkerPos(position); }
-};
-
 } // namespace zelt_test
 
 #endif

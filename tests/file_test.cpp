@@ -201,6 +201,8 @@ TEST_F(LoadFile, ABufferThatRefusesTheContentIsAFailure) {
     for (const size_t size : {size_t{0}, size_t{10}, size_t{3} << 20}) {
         writeWhole(path, patternBytes(size));
         RefusingBuffer in;
+        in.refusesAppendBufferString = true;
+        in.refusesSetBufferString = true;
         std::string error;
         EXPECT_FALSE(ZELT::loadFile(path.c_str(), in, &error));
         EXPECT_EQ(error, path + ": the buffer refused the content");

@@ -61,6 +61,29 @@ inline std::unique_ptr<ZELT::ZELTFx> makeFormatter(long convBufferSize = 0) {
 // plain ZELTBuffer specially takes its general way for it.
 class DerivedBuffer : public ZELT::ZELTBuffer {};
 
+// A handle that refuses the operations its switches name, as a derived
+// buffer may; everything else it does as a ZELTBuffer.
+class RefusingBuffer : public ZELT::ZELTBuffer {
+public:
+    bool refusesAppendString = false;
+    bool refusesAppendBufferString = false;
+    bool refusesSetBufferString = false;
+    bool refusesMarkerAtStart = false;
+
+    bool appendString(const char* text) override {
+        return !refusesAppendString && ZELTBuffer::appendString(text);
+    }
+    bool appendBufferString(const char* source, long length) override {
+        return !refusesAppendBufferString && ZELTBuffer::appendBufferString(source, length);
+    }
+    bool setBufferString(const char* source, long length) override {
+        return !refusesSetBufferString && ZELTBuffer::setBufferString(source, length);
+    }
+    bool setMarkerPos(long position) override {
+        return !(refusesMarkerAtStart && position == 0) && ZELTBuffer::setMarkerPos(position);
+    }
+};
+
 // A handle that records every call a formatter makes on it, in order.
 class RecordingBuffer : public ZELT::ZELTBuffer {
 public:

@@ -224,33 +224,22 @@ TEST(Writers, ComposeInPlaceAsAppendingWould) {
     }
 }
 
-// A handle that refuses one kind of append, as a derived class may.
-class RefusingBuffer : public ZELTBuffer {
-public:
-    bool refuseText = false;
-    bool refuseBytes = false;
-    bool appendString(const char* text) override { return !refuseText && ZELTBuffer::appendString(text); }
-    bool appendBufferString(const char* source, long length) override {
-        return !refuseBytes && ZELTBuffer::appendBufferString(source, length);
-    }
-};
-
 TEST(Refusals, WritersReportABufferThatRefuses) {
     auto fx = makeFormatter();
     const char* data = "raw";
     for (const bool refuseText : {false, true}) {
         SCOPED_TRACE(refuseText ? "appendString refuses" : "appendBufferString refuses");
-        RefusingBuffer out;
-        out.refuseText = refuseText;
-        out.refuseBytes = !refuseText;
+        zelt_test::RefusingBuffer out;
+        out.refusesAppendString = refuseText;
+        out.refusesAppendBufferString = !refuseText;
         EXPECT_FALSE(fx->serializeBuffer(data, 3, "blob", 0, out));
         EXPECT_EQ(fx->serializeString("v", "s", out), !refuseText);
         EXPECT_EQ(fx->serializeInt32_t(1, "n", out), !refuseText);
     }
     // The closing text still follows refused bytes, so the next element
     // starts on a line of its own.
-    RefusingBuffer out;
-    out.refuseBytes = true;
+    zelt_test::RefusingBuffer out;
+    out.refusesAppendBufferString = true;
     fx->serializeBuffer(data, 3, "blob", 0, out);
     EXPECT_EQ(contentOf(out), "<blob></blob>\n");
 }
