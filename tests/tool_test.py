@@ -353,6 +353,15 @@ class CommandLineTest(ToolTest):
                 self.assertEqual((result.returncode, result.stdout, result.stderr.decode().splitlines()),
                                  (2, b"", [message, "Try 'zelt --help' for more information."]))
 
+    def test_hex_escapes_share_one_case(self):
+        # A byte shown in hex looks the same whether the program escapes it
+        # (list) or the library's message does (check's diagnostic).
+        shown = {"list": run(["list", "-"], stdin=element(b"v", b"\x7f\xab\x1f")).stdout,
+                 "check": run(["check", "-"], stdin=b"\x7f\xab\x1f<v>1</v>\n").stderr}
+        for where, output in shown.items():
+            with self.subTest(where):
+                self.assertIn(b"\\x7f\\xab\\x1f", output)
+
     def test_standard_input_and_a_dashed_name(self):
         text = text_of(GOOD["attributes"])
         dashed = write(self.directory, "-dashed.zelt", text)
