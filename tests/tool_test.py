@@ -181,29 +181,26 @@ class ToolTest(unittest.TestCase):
         self.addCleanup(scratch.cleanup)
         self.directory = scratch.name
 
-    def each_text(self):
-        """Every text of the tables, written to a file in turn:
-        (name, path, elements before the problem, diagnostic)."""
+    def for_each_text(self, command, check_output):
+        """Runs @p command on every text of the tables, each in a subtest of its
+        name; checks the status and the diagnostic, then has
+        check_output(name, result, elements before the problem) check the output."""
         cases = [(name, text_of(elements), elements, None) for name, elements in GOOD.items()] + BAD
         for name, text, before, diagnostic in cases:
-            path = write(self.directory, "bad.zelt" if diagnostic else "good.zelt", text)
-            yield name, path, before, diagnostic and diagnostic.replace("FILE", path)
-
-    def assertStatuses(self, result, diagnostic):
-        if diagnostic is None:
-            self.assertEqual((result.returncode, result.stderr), (0, b""))
-        else:
-            self.assertEqual(result.returncode, 1)
-            self.assertEqual(first_line(result.stderr), diagnostic)
+            with self.subTest(name):
+                path = write(self.directory, "text.zelt", text)
+                result = run([command, path])
+                if diagnostic is None:
+                    self.assertEqual((result.returncode, result.stderr), (0, b""))
+                else:
+                    self.assertEqual(result.returncode, 1)
+                    self.assertEqual(first_line(result.stderr), diagnostic.replace("FILE", path))
+                check_output(name, result, before)
 
 
 class CheckTest(ToolTest):
     def test_texts(self):
-        for name, path, elements, diagnostic in self.each_text():
-            with self.subTest(name):
-                result = run(["check", path])
-                self.assertStatuses(result, diagnostic)
-                self.assertEqual(result.stdout, b"", "check wrote to standard output")
+        self.for_each_text("check", lambda name, result, elements: self.assertEqual(result.stdout, b""))
 
     def test_every_file_is_checked_and_the_worst_status_wins(self):
         good = write(self.directory, "a.zelt", text_of(GOOD["scalars"]))
@@ -227,19 +224,18 @@ class CheckTest(ToolTest):
 
 class ListTest(ToolTest):
     def test_texts(self):
-        for name, path, elements, diagnostic in self.each_text():
-            with self.subTest(name):
-                result = run(["list", path])
-                self.assertStatuses(result, diagnostic)
-                lines = result.stdout.split(b"\n")
-                self.assertEqual(lines.pop(), b"", "list output does not end with a line feed")
-                self.assertEqual(len(lines), len(elements), "one line per element")
-                for line, (tag, attr_name, idx, value), (number, _) in zip(lines, elements, positions(elements)):
-                    fields = line.split(b"\t")
-                    self.assertTrue(len(fields) == 5 and all(printable_utf8(f) for f in fields), fields[:4])
-                    expected = [str(number).encode(), tag, attr_name, idx, value]
-                    got = fields[:1] + [unescape_list_field(f) for f in fields[1:]]
-                    self.assertEqual(got, expected)
+        self.for_each_text("list", self.check_lines)
+
+    def check_lines(self, name, result, elements):
+        lines = result.stdout.split(b"\n")
+        self.assertEqual(lines.pop(), b"", "list output does not end with a line feed")
+        self.assertEqual(len(lines), len(elements), "one line per element")
+        for line, (tag, attr_name, idx, value), (number, _) in zip(lines, elements, positions(elements)):
+            fields = line.split(b"\t")
+            self.assertTrue(len(fields) == 5 and all(printable_utf8(f) for f in fields), fields[:4])
+            expected = [str(number).encode(), tag, attr_name, idx, value]
+            got = fields[:1] + [unescape_list_field(f) for f in fields[1:]]
+            self.assertEqual(got, expected)
 
     def test_max_value_cuts_whole_characters(self):
         # Cut at N bytes, never inside a character, then "...".
@@ -273,12 +269,8 @@ class JsonTest(ToolTest):
         return got
 
     def test_texts(self):
-        for name, path, elements, diagnostic in self.each_text():
-            with self.subTest(name):
-                result = run(["json", path])
-                self.assertStatuses(result, diagnostic)
-                self.assertEqual(self.elements(result.stdout), list(zip(positions(elements), elements)),
-                                 "json does not give the elements back")
+        self.for_each_text("json", lambda name, result, elements: self.assertEqual(
+            self.elements(result.stdout), list(zip(positions(elements), elements)), "json does not give the elements back"))
 
 
 class XmlTest(ToolTest):
@@ -309,19 +301,18 @@ class XmlTest(ToolTest):
         return got
 
     def test_texts(self):
-        for name, path, elements, diagnostic in self.each_text():
-            with self.subTest(name):
-                result = run(["xml", path])
-                self.assertStatuses(result, diagnostic)
-                document = write(self.directory, "out.xml", result.stdout)
-                lint = subprocess.run(["xmllint", "--noout", document], capture_output=True)
-                self.assertEqual((lint.returncode, lint.stderr[:300]), (0, b""), "xmllint")
-                self.assertTrue(result.stdout.startswith(b'<?xml version="1.0" encoding="UTF-8"?>\n'), "no XML declaration")
-                self.assertEqual(self.elements(result.stdout), elements, "xml does not give the elements back")
-                if name.startswith("tags XML"):
-                    own = name == "tags XML can name"
-                    names = [child.tag for child in ElementTree.fromstring(result.stdout)]
-                    self.assertEqual(names, [tag.decode() if own else "element" for tag, _, _, _ in elements])
+        self.for_each_text("xml", self.check_document)
+
+    def check_document(self, name, result, elements):
+        document = write(self.directory, "out.xml", result.stdout)
+        lint = subprocess.run(["xmllint", "--noout", document], capture_output=True)
+        self.assertEqual((lint.returncode, lint.stderr[:300]), (0, b""), "xmllint")
+        self.assertTrue(result.stdout.startswith(b'<?xml version="1.0" encoding="UTF-8"?>\n'), "no XML declaration")
+        self.assertEqual(self.elements(result.stdout), elements, "xml does not give the elements back")
+        if name.startswith("tags XML"):
+            own = name == "tags XML can name"
+            names = [child.tag for child in ElementTree.fromstring(result.stdout)]
+            self.assertEqual(names, [tag.decode() if own else "element" for tag, _, _, _ in elements])
 
 
 class CommandLineTest(ToolTest):
