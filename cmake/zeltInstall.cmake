@@ -1,6 +1,9 @@
 # Install rules: the library with its SONAME links, the public headers under
 # include/zelt, a CMake package (zelt::zelt), a pkg-config file, the zelt
-# program and the licence.
+# program with its manual page, and the licence. Each file belongs to the
+# component of the Debian package that ships it: runtime (the shared object),
+# development (headers, the unversioned link, CMake and pkg-config files) or
+# program (zelt and its manual page); a plain install takes all three.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -8,13 +11,25 @@ set(zelt_cmake_dir "${CMAKE_INSTALL_LIBDIR}/cmake/zelt")
 
 # zelt_warnings is linked privately, and a shared library's private links do
 # not reach its export set, so only zelt itself is exported.
-install(TARGETS zelt EXPORT zeltTargets) # to CMAKE_INSTALL_LIBDIR
-# The command-line tool, when it is built; a program, so not exported.
+install(TARGETS zelt EXPORT zeltTargets # to CMAKE_INSTALL_LIBDIR
+  LIBRARY COMPONENT runtime NAMELINK_COMPONENT development)
+# The command-line tool, when it is built; a program, so not exported. Its
+# manual page is installed compressed, as man finds it and Debian wants it.
 if(TARGET zelt_tool)
-  install(TARGETS zelt_tool) # to CMAKE_INSTALL_BINDIR
+  install(TARGETS zelt_tool COMPONENT program) # to CMAKE_INSTALL_BINDIR
+  set(zelt_man_page "${PROJECT_BINARY_DIR}/man/zelt.1")
+  add_custom_command(OUTPUT "${zelt_man_page}.gz"
+    COMMAND "${CMAKE_COMMAND}" -E copy "${PROJECT_SOURCE_DIR}/docs/zelt.1" "${zelt_man_page}"
+    COMMAND gzip -9nf "${zelt_man_page}"
+    DEPENDS "${PROJECT_SOURCE_DIR}/docs/zelt.1"
+    COMMENT "zelt: compressing the manual page zelt(1)"
+    VERBATIM)
+  add_custom_target(zelt_man_page ALL DEPENDS "${zelt_man_page}.gz")
+  install(FILES "${zelt_man_page}.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT program)
 endif()
 # The licence, named as Debian expects a package's: share/doc/zelt/copyright.
-install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION "${CMAKE_INSTALL_DOCDIR}" RENAME copyright)
+install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION "${CMAKE_INSTALL_DOCDIR}" RENAME copyright
+  COMPONENT program)
 install(FILES
     "${PROJECT_SOURCE_DIR}/buffer/ZELTBufferIn.h"
     "${PROJECT_SOURCE_DIR}/buffer/ZELTBuffer.h"
@@ -22,9 +37,10 @@ install(FILES
     "${PROJECT_SOURCE_DIR}/formatter/ZELTFxXMLImpl.h"
     "${PROJECT_SOURCE_DIR}/scan/ZELTScan.h"
     "${PROJECT_SOURCE_DIR}/file/ZELTFile.h"
-  DESTINATION include/zelt) # the target's INSTALL_INTERFACE include directory
+  DESTINATION include/zelt # the target's INSTALL_INTERFACE include directory
+  COMPONENT development)
 
-install(EXPORT zeltTargets NAMESPACE zelt:: DESTINATION "${zelt_cmake_dir}")
+install(EXPORT zeltTargets NAMESPACE zelt:: DESTINATION "${zelt_cmake_dir}" COMPONENT development)
 configure_package_config_file("${CMAKE_CURRENT_LIST_DIR}/zeltConfig.cmake.in"
   "${PROJECT_BINARY_DIR}/zeltConfig.cmake"
   INSTALL_DESTINATION "${zelt_cmake_dir}")
@@ -32,7 +48,7 @@ configure_package_config_file("${CMAKE_CURRENT_LIST_DIR}/zeltConfig.cmake.in"
 write_basic_package_version_file("${PROJECT_BINARY_DIR}/zeltConfigVersion.cmake"
   COMPATIBILITY SameMajorVersion)
 install(FILES "${PROJECT_BINARY_DIR}/zeltConfig.cmake" "${PROJECT_BINARY_DIR}/zeltConfigVersion.cmake"
-  DESTINATION "${zelt_cmake_dir}")
+  DESTINATION "${zelt_cmake_dir}" COMPONENT development)
 
 # zelt.pc names its prefix in full, and the prefix is only known at install
 # time (`cmake --install --prefix`, a package's /usr). So the template is filled
@@ -44,8 +60,9 @@ else()
 endif()
 set(zelt_pc_PREFIX "@CMAKE_INSTALL_PREFIX@")
 configure_file("${CMAKE_CURRENT_LIST_DIR}/zelt.pc.in" "${PROJECT_BINARY_DIR}/zelt.pc.in" @ONLY)
-install(CODE "configure_file(\"${PROJECT_BINARY_DIR}/zelt.pc.in\" \"${PROJECT_BINARY_DIR}/zelt.pc\" @ONLY)")
-install(FILES "${PROJECT_BINARY_DIR}/zelt.pc" DESTINATION "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
+install(CODE "configure_file(\"${PROJECT_BINARY_DIR}/zelt.pc.in\" \"${PROJECT_BINARY_DIR}/zelt.pc\" @ONLY)"
+  COMPONENT development)
+install(FILES "${PROJECT_BINARY_DIR}/zelt.pc" DESTINATION "${CMAKE_INSTALL_LIBDIR}/pkgconfig" COMPONENT development)
 
 # Packaging belongs to a top-level build; a parent project has its own CPack setup.
 if(ZELT_TOP_LEVEL)

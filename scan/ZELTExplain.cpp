@@ -20,7 +20,7 @@ constexpr size_t tagShownLength = 64;
 // @p text as a C string literal would hold it; a quote is escaped only when
 // the text stands in quotes.
 std::string escaped(std::string_view text, bool quoted) {
-    static constexpr char hex[] = "0123456789ABCDEF";
+    static constexpr char hex[] = "0123456789abcdef"; // lower case, as the zelt program writes bytes
     std::string out;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);

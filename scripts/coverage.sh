@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Line and branch coverage of the library (buffer/, formatter/, scan/ and file/) by the test
-# suite: a g++ build with ZELT_COVERAGE in build-coverage, ctest, then gcovr.
+# suite: the coverage preset's g++ build (in build-coverage, or ZELT_COVERAGE_BUILD),
+# ctest, then gcovr.
 # Branches that only exist for exception unwinding, and branches the compiler
 # proved unreachable, are left out. Fails when coverage falls below
 # ZELT_MIN_LINE_COVERAGE / ZELT_MIN_BRANCH_COVERAGE percent (100 and 95).
@@ -12,8 +13,7 @@ min_lines=${ZELT_MIN_LINE_COVERAGE:-100}
 min_branches=${ZELT_MIN_BRANCH_COVERAGE:-95}
 
 rm -rf "$build"
-CXX=g++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZELT_COVERAGE=ON \
-  -DZELT_BUILD_EXAMPLES=OFF -DZELT_BUILD_BENCHMARKS=OFF -DZELT_INSTALL=OFF >/dev/null
+cmake --preset coverage -B "$build" >/dev/null
 cmake --build "$build" -j2 >/dev/null
 ctest --test-dir "$build" --output-on-failure -j2 | tail -n 3
 

@@ -280,7 +280,7 @@ const Refusal refusals[] = {
     {"\n<a>1</a>\n", 0, Reason::notAnElement, R"(text before an element: "\n<a>1</a>\n")"},
     {"\0<a>"s, 0, Reason::notAnElement, R"(text before an element: "\x00<a>")"},
     {"x\"\\\t\r\x7f\xff" + std::string(17, 'y'), 0, Reason::notAnElement,
-     R"(text before an element: "x\"\\\t\r\x7F\xFFyyyyyyyyyyyyyyyyy")"},
+     R"(text before an element: "x\"\\\t\r\x7f\xffyyyyyyyyyyyyyyyyy")"},
     {std::string(25, 'y'), 0, Reason::notAnElement, R"(text before an element: "yyyyyyyyyyyyyyyyyyyyyyyy"...)"},
     {"<my tag>1</my tag>\n", 0, Reason::attributes, "after <my: unknown attribute (a tag cannot hold a space or '>')"},
     {"<t Name=\"a\" Id=\"1\">v</t>\n", 0, Reason::attributes, "after <t Name=\"a\": unknown attribute"},

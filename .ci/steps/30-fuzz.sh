@@ -2,7 +2,7 @@
 # Fuzzing: builds the libFuzzer targets (clang++, address and undefined-
 # behaviour sanitizers) in their own build folder and runs each for a bounded
 # time from its committed seed corpus. Any finding fails the step; the input
-# that caused it is left in build-fuzz/.
+# that caused it is left in build-ci/fuzz/.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source .ci/lib.sh
@@ -11,11 +11,7 @@ seconds=${ZELT_FUZZ_SECONDS:-60}
 step "fuzzing: reader, round trip, buffer, file buffer and escapes targets, ${seconds} s each"
 need_packages cmake ninja-build clang libclang-rt-14-dev
 
-build=build-fuzz
-rm -rf "$build"
-CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELT_BUILD_FUZZERS=ON \
-  -DZELT_BUILD_TESTS=OFF -DZELT_BUILD_EXAMPLES=OFF -DZELT_BUILD_BENCHMARKS=OFF -DZELT_INSTALL=OFF \
-  -DZELT_WARNINGS_AS_ERRORS=ON >/dev/null
+build=$(configure_preset fuzz fuzz)
 cmake --build "$build" -j2 --target zelt_fuzz_reader zelt_fuzz_round_trip zelt_fuzz_buffer zelt_fuzz_file_buffer \
   zelt_fuzz_escapes
 

@@ -7,4 +7,4 @@ source .ci/lib.sh
 
 step "coverage: lines and branches of the library by the tests"
 need_packages cmake ninja-build g++ libgtest-dev gcovr
-bash scripts/coverage.sh
+ZELT_COVERAGE_BUILD=$ci_builds/coverage bash scripts/coverage.sh

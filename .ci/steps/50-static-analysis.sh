@@ -10,10 +10,7 @@ source .ci/lib.sh
 step "static analysis: clang-tidy and cppcheck over buffer/, formatter/, scan/, file/ and tools/"
 need_packages cmake ninja-build clang clang-tidy cppcheck
 
-build=build-tidy
-rm -rf "$build"
-CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
-  -DZELT_BUILD_TESTS=OFF -DZELT_BUILD_EXAMPLES=OFF -DZELT_BUILD_BENCHMARKS=OFF -DZELT_INSTALL=OFF >/dev/null
+build=$(configure_preset tidy tidy)
 sources=(buffer/*.cpp formatter/*.cpp scan/*.cpp file/*.cpp tools/*.cpp)
 
 if ! clang-tidy -p "$build" --quiet "${sources[@]}" >"$build/clang-tidy.log" 2>&1; then

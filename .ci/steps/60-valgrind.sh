@@ -9,10 +9,7 @@ source .ci/lib.sh
 step "valgrind memcheck: test binaries, examples and the zelt program"
 need_packages cmake ninja-build g++ libgtest-dev valgrind
 
-build=build-valgrind
-rm -rf "$build"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELT_BUILD_BENCHMARKS=OFF -DZELT_INSTALL=OFF \
-  >/dev/null
+build=$(configure_preset valgrind valgrind)
 cmake --build "$build" -j2 --target zelt_tests zelt_alloc_tests zelt_file_fault_tests zelt_tool_tests zelt_demo \
   zelt_files zelt_tool >/dev/null
 

@@ -10,17 +10,13 @@ source .ci/lib.sh
 need_packages cmake ninja-build g++ binutils
 
 step "exported symbols: libzelt.so defines namespace ZELT only"
-# The earlier steps' g++ release build; a library-only one when it is missing.
-dir=build
-if [ ! -f build/CMakeCache.txt ]; then
-  dir=build-symbols
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DZELT_BUILD_TESTS=OFF -DZELT_BUILD_EXAMPLES=OFF -DZELT_BUILD_BENCHMARKS=OFF >/dev/null
-fi
+# The README step's g++ release build; the release preset's when it is missing.
+dir=$readme_tree/build
+[ -f "$dir/CMakeCache.txt" ] || dir=$(configure_preset release symbols)
 cmake --build "$dir" -j2 --target zelt >/dev/null
 libraries=("$dir/libzelt.so")
 # The clang debug build with sanitizers instantiates far more templates.
-[ -f build-asan/libzelt.so ] && libraries+=(build-asan/libzelt.so)
+[ -f "$ci_builds/asan/libzelt.so" ] && libraries+=("$ci_builds/asan/libzelt.so")
 
 status=0
 for library in "${libraries[@]}"; do

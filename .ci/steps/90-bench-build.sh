@@ -10,11 +10,9 @@ step "benchmarks build (g++ and clang++, every peer library)"
 need_packages cmake ninja-build g++ clang libbenchmark-dev \
   libtinyxml2-dev libpugixml-dev libboost-serialization-dev libcereal-dev libfmt-dev
 
-for compiler in g++ clang++; do
-  dir="build-bench-$compiler"
-  rm -rf "$dir"
-  CXX=$compiler cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZELT_WARNINGS_AS_ERRORS=ON \
-    -DZELT_BUILD_TESTS=OFF -DZELT_BUILD_EXAMPLES=OFF -DZELT_BUILD_BENCHMARKS=ON >/dev/null
+for preset in bench bench-clang; do
+  dir=$(configure_preset "$preset" "$preset")
+  compiler=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$dir/CMakeCache.txt")
   cmake --build "$dir" -j2 --target zelt_bench zelt_file_bench
   list=$("$dir/bench/zelt_bench" --benchmark_list_tests)
   # A peer whose package went missing would otherwise be skipped without a sound.
@@ -23,5 +21,5 @@ for compiler in g++ clang++; do
   done
   files=$("$dir/bench/zelt_file_bench" --benchmark_list_tests)
   grep -q '^Load/zelt/209715200/' <<<"$files" || { echo "missing: the 200 MB load"; exit 1; }
-  echo "$compiler: $(wc -l <<<"$list") benchmarks built, and $(wc -l <<<"$files") for files"
+  echo "$preset ($compiler): $(wc -l <<<"$list") benchmarks built, and $(wc -l <<<"$files") for files"
 done
