@@ -1,12 +1,7 @@
 #ifndef ZELT_BUFFER_IN_H
 #define ZELT_BUFFER_IN_H
 
-#if defined(_WIN32)
-#define ZELT_API
-#else
-/// Marks a class as part of libzelt.so's interface; everything else stays hidden.
-#define ZELT_API __attribute__((visibility("default")))
-#endif
+#include "ZELTExport.h"
 
 namespace ZELT {
 

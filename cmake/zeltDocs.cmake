@@ -9,6 +9,8 @@ if(NOT DOXYGEN_FOUND)
   message(STATUS "zelt: Doxygen not found, no docs target")
   return()
 endif()
+list(TRANSFORM ZELT_PUBLIC_HEADERS PREPEND "${PROJECT_SOURCE_DIR}/" OUTPUT_VARIABLE zelt_doxygen_headers)
+string(JOIN " " ZELT_DOXYGEN_HEADERS ${zelt_doxygen_headers})
 configure_file("${PROJECT_SOURCE_DIR}/Doxyfile.in" "${PROJECT_BINARY_DIR}/Doxyfile" @ONLY)
 add_custom_target(docs
   COMMAND Doxygen::doxygen "${PROJECT_BINARY_DIR}/Doxyfile"

@@ -30,13 +30,8 @@ endif()
 # The licence, named as Debian expects a package's: share/doc/zelt/copyright.
 install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION "${CMAKE_INSTALL_DOCDIR}" RENAME copyright
   COMPONENT program)
-install(FILES
-    "${PROJECT_SOURCE_DIR}/buffer/ZELTBufferIn.h"
-    "${PROJECT_SOURCE_DIR}/buffer/ZELTBuffer.h"
-    "${PROJECT_SOURCE_DIR}/formatter/ZELTFx.h"
-    "${PROJECT_SOURCE_DIR}/formatter/ZELTFxXMLImpl.h"
-    "${PROJECT_SOURCE_DIR}/scan/ZELTScan.h"
-    "${PROJECT_SOURCE_DIR}/file/ZELTFile.h"
+list(TRANSFORM ZELT_PUBLIC_HEADERS PREPEND "${PROJECT_SOURCE_DIR}/" OUTPUT_VARIABLE zelt_header_paths)
+install(FILES ${zelt_header_paths}
   DESTINATION include/zelt # the target's INSTALL_INTERFACE include directory
   COMPONENT development)
 
