@@ -37,6 +37,7 @@ echo "$installed" | sed 's/^/  /'
 expected="bin/zelt
 include/zelt/ZELTBuffer.h
 include/zelt/ZELTBufferIn.h
+include/zelt/ZELTExport.h
 include/zelt/ZELTFile.h
 include/zelt/ZELTFx.h
 include/zelt/ZELTFxXMLImpl.h
