@@ -4,9 +4,10 @@
 # GB. Usage: bench/huge_pages.sh BENCH_WITH_ADVICE BENCH_WITHOUT_ADVICE [RUNS]
 # (two zelt_bench binaries). Prints, per variant and condition, the median
 # and the spread of ns per record of Document/write at N = 1,000,000 for
-# zelt and for the limit, each from RUNS fresh processes.
+# zelt and for the limit, each from RUNS fresh processes; with RESULTS.md,
+# also as this script's section there.
 set -euo pipefail
-with=$1 without=$2 runs=${3:-5}
+with=$1 without=$2 runs=${3:-5} results=${4:-}
 churn=$(mktemp -d)/churn
 trap 'rm -rf "$(dirname "$churn")"' EXIT
 cat > "$churn.cpp" <<'CPP'
@@ -30,6 +31,7 @@ one() {
     python3 -c 'import json,sys; b=json.load(sys.stdin)["benchmarks"][0]; print(round(b["per_rec"]*1e9, 1))'
 }
 
+table() {
 printf '| advice | machine | library | median ns/record | min | max |\n|---|---|---|---|---|---|\n'
 for variant in with without; do
   binary=$([ $variant = with ] && echo "$with" || echo "$without")
@@ -45,3 +47,15 @@ for variant in with without; do
     done
   done
 done
+}
+
+table | tee "$churn.md"
+if [ -n "$results" ]; then
+  {
+    printf '## Huge pages\n\n'
+    printf 'Document/write at N = 1,000,000 with and without transparent-huge-page advice on the\n'
+    printf 'areas, %s fresh processes each, on a quiet machine and right after a process that touched\n' "$runs"
+    printf 'and freed 3 GB twice (bench/huge_pages.sh). zelt and the limit no longer ask for them.\n\n'
+    cat "$churn.md"
+  } | python3 "$(dirname "$0")/write_section.py" "$results" bench/huge_pages.sh
+fi

@@ -3,7 +3,9 @@
 # allocation: wall-clock time and peak resident memory of one load each, by
 # /usr/bin/time, medians of RUNS runs, the file in the page cache.
 #
-#   bench/load_large.sh BUILD_DIR [SIZE_MIB=2048] [RUNS=3]
+#   bench/load_large.sh BUILD_DIR [SIZE_MIB=2048] [RUNS=3] [RESULTS.md]
+#
+# With RESULTS.md, the figures also go there as this script's section.
 #
 # The file (SIZE MiB of element text) goes to $TMPDIR (or /tmp) and is removed
 # at the end; it needs that much free space there and twice that in memory.
@@ -11,6 +13,7 @@ set -euo pipefail
 build=${1:?usage: load_large.sh BUILD_DIR [SIZE_MIB] [RUNS]}
 size_mib=${2:-2048}
 runs=${3:-3}
+results=${4:-}
 bench="$build/bench/zelt_file_bench"
 file="${TMPDIR:-/tmp}/zelt-load-large-$$"
 trap 'rm -f "$file"' EXIT
@@ -30,3 +33,16 @@ for way in read zelt; do
 done
 awk -v t="${seconds[zelt]}" -v tr="${seconds[read]}" -v m="${kib[zelt]}" -v mr="${kib[read]}" \
   'BEGIN { printf "zelt / read: %.2fx time, %.2fx peak memory\n", t / tr, m / mr }'
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+if [ -n "$results" ]; then
+  {
+    printf '## Loading a large file\n\n'
+    printf '`loadFile` of a %s MiB file in the page cache into a new buffer, against the plainest\n' "$size_mib"
+    printf '`open`/`fstat`/`malloc`/`read` loop into one allocation; medians of %s runs of one load\n' "$runs"
+    printf 'each (`/usr/bin/time`, bench/load_large.sh).\n\n'
+    printf '| | seconds | peak resident KiB |\n|---|---|---|\n'
+    printf '| read loop | %s | %s |\n' "${seconds[read]}" "${kib[read]}"
+    printf '| loadFile | %s | %s |\n' "${seconds[zelt]}" "${kib[zelt]}"
+    printf '| × | %s | %s |\n' "$(ratio "${seconds[zelt]}" "${seconds[read]}")" "$(ratio "${kib[zelt]}" "${kib[read]}")"
+  } | python3 "$(dirname "$0")/write_section.py" "$results" bench/load_large.sh
+fi
