@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Line and branch coverage of the library (buffer/, formatter/, scan/ and file/) by the test
+# Line and branch coverage of the library (buffer/, formatter/, scan/, file/, record/ and text/) by the test
 # suite: the coverage preset's g++ build (in build-coverage, or ZELT_COVERAGE_BUILD),
 # ctest, then gcovr.
 # Branches that only exist for exception unwinding, and branches the compiler
@@ -17,7 +17,7 @@ cmake --preset coverage -B "$build" >/dev/null
 cmake --build "$build" -j2 >/dev/null
 ctest --test-dir "$build" --output-on-failure -j2 | tail -n 3
 
-gcovr=(gcovr --root . --object-directory "$build" --filter 'buffer/' --filter 'formatter/' --filter 'scan/' --filter 'file/'
+gcovr=(gcovr --root . --object-directory "$build" --filter 'buffer/' --filter 'formatter/' --filter 'scan/' --filter 'file/' --filter 'record/' --filter 'text/'
   --exclude-throw-branches --exclude-unreachable-branches)
 # Per file, the lines and then the branches not covered ("Missing").
 "${gcovr[@]}" --txt

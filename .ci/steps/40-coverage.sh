@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Line and branch coverage of buffer/, formatter/, scan/ and file/ by the tests (g++ and
+# Line and branch coverage of the library (buffer/, formatter/, scan/, file/, record/, text/) by the tests (g++ and
 # gcovr); fails below 100 % of lines or 95 % of branches.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
