@@ -5,6 +5,7 @@
 // (ZELTScan.cpp, which defines the functions) and explaining refusals
 // (ZELTExplain.cpp). Internal to the library, never installed.
 
+#include <string>
 #include <string_view>
 
 #include "ZELTScan.h"
@@ -56,6 +57,15 @@ struct AtMarker {
 // The first "</tag>\n" in [from, end), or null, for a caller's @p tag that
 // need not stand in the text.
 const char* searchCallersClosingText(const char* from, const char* end, std::string_view tag);
+
+// The first @p limit bytes of @p text with unprintable bytes escaped, in
+// quotes when @p quoted, and "..." when that is not all.
+std::string shortened(std::string_view text, size_t limit, bool quoted = false);
+
+// The line and column (from 1) of @p offset in @p text.
+void linePosition(const char* text, long offset, long& line, long& column);
+// "line L, column C: ", which every refusal's message starts with.
+std::string positionPrefix(long line, long column);
 
 } // namespace scanning
 } // namespace ZELT
