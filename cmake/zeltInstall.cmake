@@ -22,6 +22,11 @@ install(FILES
     "${PROJECT_SOURCE_DIR}/formatter/ZELTFxXMLImpl.h"
     "${PROJECT_SOURCE_DIR}/scan/ZELTScan.h"
     "${PROJECT_SOURCE_DIR}/file/ZELTFile.h"
+    "${PROJECT_SOURCE_DIR}/record/ZELTRecord.h"
+    "${PROJECT_SOURCE_DIR}/record/ZELTRecordCore.h"
+    "${PROJECT_SOURCE_DIR}/record/ZELTRecordValues.h"
+    "${PROJECT_SOURCE_DIR}/record/ZELTRecordScalars.h"
+    "${PROJECT_SOURCE_DIR}/record/ZELTRecordContainers.h"
   DESTINATION include/zelt) # the target's INSTALL_INTERFACE include directory
 
 install(EXPORT zeltTargets NAMESPACE zelt:: DESTINATION "${zelt_cmake_dir}")
