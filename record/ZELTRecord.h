@@ -32,8 +32,9 @@ struct ZELTRecordError {
 /// splitting). A plain integer or bool gives what fx's typed writer of its
 /// width gives, an ordinary string what serializeString gives. Returns false,
 /// appending nothing, for an empty tag or one holding a space or `>` (no
-/// reader could find it), a field name that breaks the rule above, or a
-/// formatter without a conversion buffer.
+/// reader could find it), a field name that breaks the rule above, or when
+/// the formatter refuses a number (no conversion buffer). std::bad_alloc from
+/// a buffer that cannot grow leaves it as it was too.
 template <class T>
 bool writeValue(ZELTFx& fx, ZELTBuffer& out, const char* tag, const T& value);
 
@@ -58,7 +59,12 @@ namespace ZELT {
 template <class T>
 bool writeValue(ZELTFx& fx, ZELTBuffer& out, const char* tag, const T& value) {
     records::Writer w(fx, out);
-    return w.finish(w.begin(tag) && records::write(w, value));
+    try {
+        return w.finish(w.begin(tag) && records::write(w, value));
+    } catch (...) {
+        w.finish(false); // std::bad_alloc from a buffer that cannot grow: nothing stays appended
+        throw;
+    }
 }
 
 template <class T>
