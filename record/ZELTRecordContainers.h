@@ -4,6 +4,7 @@
 // Containers: sequences and sets as lists (`path[0]`, `path[1]`, ...), maps
 // with their keys in the path (`path[HOME]`), raw bytes as one raw block.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <deque>
@@ -65,13 +66,15 @@ bool writeList(Writer& w, const Container& items) {
     return true;
 }
 
-// Reads each item of a list into the slot @p place(index) gives (null to skip it).
-template <class Place>
-bool readList(Reader& r, const ZELTElement& element, const char* expected, Place place) {
+// Reads each item of a list into the slot @p place(index) gives (null to
+// skip it), after @p prepare(count).
+template <class Place, class Prepare>
+bool readList(Reader& r, const ZELTElement& element, const char* expected, Place place, Prepare prepare) {
     size_t children = 0;
     if (!r.count(element, Kind::list, children, expected) || !r.enter(element)) {
         return false;
     }
+    prepare(children);
     bool ok = true;
     for (size_t index = 0; ok && index < children; ++index) {
         ZELTElement item;
@@ -92,7 +95,15 @@ struct Sequence {
     static bool write(Writer& w, const Container& value) { return writeList(w, value); }
     static bool read(Reader& r, const ZELTElement& element, Container& value) {
         value.clear();
-        return readList(r, element, "a list", [&](size_t) { return &value.emplace_back(); });
+        const auto prepare = [&](size_t count) {
+            if constexpr (std::is_same_v<Container, std::vector<typename Container::value_type,
+                                                                typename Container::allocator_type>>) {
+                // Room for the items a text of this size can hold, never more than its own size.
+                using Item = typename Container::value_type;
+                value.reserve(std::min(count, r.unread() / std::max(sizeof(Item), size_t{16})));
+            }
+        };
+        return readList(r, element, "a list", [&](size_t) { return &value.emplace_back(); }, prepare);
     }
 };
 template <class T, class Allocator>
@@ -107,7 +118,8 @@ template <class T, size_t N>
 struct Value<std::array<T, N>> {
     static bool write(Writer& w, const std::array<T, N>& value) { return writeList(w, value); }
     static bool read(Reader& r, const ZELTElement& element, std::array<T, N>& value) {
-        return readList(r, element, "a list", [&](size_t index) { return index < N ? &value[index] : nullptr; });
+        return readList(
+            r, element, "a list", [&](size_t index) { return index < N ? &value[index] : nullptr; }, [](size_t) {});
     }
 };
 

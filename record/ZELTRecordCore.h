@@ -70,13 +70,15 @@ using ReadField = bool (*)(Reader& reader, const ZELTElement& element, void* tar
 /// Empties a field the text does not hold (optional fields), or null.
 using ResetField = void (*)(void* target);
 
-/// A record's fields as readFields matches them to the text.
+/// A record's fields as readFields matches them to the text. Plain data, so
+/// that a table's slots cost nothing until filled.
 struct Slot {
-    std::string_view name;
-    void* target = nullptr;
-    ReadField read = nullptr;
-    ResetField reset = nullptr;
-    bool seen = false;
+    const char* name;
+    size_t length;
+    void* target;
+    ReadField read;
+    ResetField reset; // null but for optional fields
+    bool seen;
 };
 
 /// The slots of one record read; small records need no allocation.
@@ -91,13 +93,17 @@ public:
     void resetUnseen();
 
 private:
+    // Finds @p name through a hash index of the names, made on the first miss.
+    Slot* lookUp(std::string_view name);
+
     static constexpr size_t inlineCount = 16;
     Slot inlineSlots[inlineCount];
     std::unique_ptr<Slot[]> heapSlots;
     Slot* slots;
     size_t count = 0;
     size_t next = 0;
-    std::unique_ptr<unsigned[]> byName; // slot numbers sorted by name, made on the first miss
+    std::unique_ptr<unsigned[]> byHash; // slot number + 1 per bucket, 0 for none
+    size_t buckets = 0;
 };
 
 /// Takes elements at a buffer's marker and reports the first refusal.
@@ -138,7 +144,10 @@ public:
     bool key(const ZELTElement& element, std::string_view rest, long long& value);
     bool key(const ZELTElement& element, std::string_view rest, unsigned long long& value);
 
-    /// Refuses @p element's value with badValue: expected @p expected.
+    /// Bytes after the marker.
+    size_t unread() const { return static_cast<size_t>(in.getBufferSize() - in.getMarkerPos()); }
+
+    /// Refuses @p element's value with badValue, saying @p detail.
     bool badValue(const ZELTElement& element, const std::string& detail);
 
 private:

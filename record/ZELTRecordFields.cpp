@@ -1,4 +1,4 @@
-#include <algorithm>
+#include <cstring>
 
 #include "ZELTRecordCore.h"
 
@@ -7,53 +7,76 @@ namespace records {
 
 namespace {
 
-// Below this many fields a miss looks through them all; above it, a sorted
-// index keeps a record read in any order linear in practice.
+// Up to this many fields a miss compares them all; beyond, a hash index
+// keeps a record read in any order linear.
 constexpr size_t fewFields = 8;
+
+// FNV-1a: short names, no need for more.
+size_t hashOf(std::string_view name) {
+    size_t hash = 14695981039346656037ull;
+    for (const char c : name) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return hash;
+}
+
+bool named(const Slot& slot, std::string_view name) {
+    return slot.length == name.size() && std::memcmp(slot.name, name.data(), name.size()) == 0;
+}
 
 } // namespace
 
 FieldTable::FieldTable(size_t count) : slots(inlineSlots) {
     if (count > inlineCount) {
-        heapSlots = std::make_unique<Slot[]>(count);
+        heapSlots.reset(new Slot[count]);
         slots = heapSlots.get();
     }
 }
 
 void FieldTable::add(const char* name, void* target, ReadField read, ResetField reset) {
-    Slot& slot = slots[count++];
-    slot.name = name;
-    slot.target = target;
-    slot.read = read;
-    slot.reset = reset;
+    slots[count++] = Slot{name, std::strlen(name), target, read, reset, false};
 }
 
 Slot* FieldTable::find(std::string_view name) {
-    Slot* found = nullptr;
-    if (next < count && slots[next].name == name) {
-        found = &slots[next];
-    } else if (count <= fewFields) {
-        found = std::find_if(slots, slots + count, [&](const Slot& slot) { return slot.name == name; });
-        found = found == slots + count ? nullptr : found;
-    } else {
-        if (!byName) {
-            byName = std::make_unique<unsigned[]>(count);
-            for (size_t i = 0; i < count; ++i) {
-                byName[i] = static_cast<unsigned>(i);
-            }
-            std::sort(byName.get(), byName.get() + count,
-                      [&](unsigned a, unsigned b) { return slots[a].name < slots[b].name; });
-        }
-        const unsigned* const end = byName.get() + count;
-        const unsigned* const at = std::lower_bound(static_cast<const unsigned*>(byName.get()), end, name,
-                                                    [&](unsigned i, std::string_view n) { return slots[i].name < n; });
-        found = at != end && slots[*at].name == name ? &slots[*at] : nullptr;
-    }
+    Slot* found = next < count && named(slots[next], name) ? &slots[next] : lookUp(name);
     if (found != nullptr) {
         found->seen = true;
         next = static_cast<size_t>(found - slots) + 1;
     }
     return found;
+}
+
+Slot* FieldTable::lookUp(std::string_view name) {
+    if (count <= fewFields) {
+        for (size_t i = 0; i < count; ++i) {
+            if (named(slots[i], name)) {
+                return &slots[i];
+            }
+        }
+        return nullptr;
+    }
+    if (!byHash) {
+        // Open addressing at most half full; a later slot of the same name is not entered.
+        for (buckets = 2; buckets < 2 * count; buckets *= 2) {
+        }
+        byHash = std::make_unique<unsigned[]>(buckets);
+        for (size_t i = 0; i < count; ++i) {
+            const std::string_view slotName(slots[i].name, slots[i].length);
+            size_t at = hashOf(slotName) & (buckets - 1);
+            while (byHash[at] != 0 && !named(slots[byHash[at] - 1], slotName)) {
+                at = (at + 1) & (buckets - 1);
+            }
+            if (byHash[at] == 0) {
+                byHash[at] = static_cast<unsigned>(i + 1);
+            }
+        }
+    }
+    for (size_t at = hashOf(name) & (buckets - 1); byHash[at] != 0; at = (at + 1) & (buckets - 1)) {
+        if (named(slots[byHash[at] - 1], name)) {
+            return &slots[byHash[at] - 1];
+        }
+    }
+    return nullptr;
 }
 
 void FieldTable::resetUnseen() {

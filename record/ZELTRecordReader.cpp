@@ -119,8 +119,7 @@ bool Reader::count(const ZELTElement& element, Kind kind, size_t& children, cons
         return badValue(element, std::string("expected ") + expected + ", found " + (held ? held : "a plain value"));
     }
     // Every child takes more than a byte, so a larger count cannot be true.
-    const auto unread = static_cast<size_t>(in.getBufferSize() - in.getMarkerPos());
-    if (!parseWhole(element.value, children) || children > unread) {
+    if (!parseWhole(element.value, children) || children > unread()) {
         return badValue(element, "expected a count of the elements that follow" + found(element.value));
     }
     return true;

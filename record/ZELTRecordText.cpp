@@ -13,9 +13,30 @@ constexpr std::string_view kindAttributes[] = {" Name=\"record\"", " Name=\"list
 
 constexpr char hexDigits[] = "0123456789ABCDEF";
 
-bool keyByteEncoded(unsigned char byte) {
-    return byte <= ' ' || byte == 0x7f || std::strchr("%[]<>\"|.", byte) != nullptr;
-}
+// A table of the bytes in @p chars, and of the controls, space and DEL when @p controls.
+struct ByteSet {
+    bool has[256] = {};
+    constexpr ByteSet(const char* chars, bool controls) {
+        for (; *chars != '\0'; ++chars) {
+            has[static_cast<unsigned char>(*chars)] = true;
+        }
+        for (int byte = 0; controls && byte <= ' '; ++byte) {
+            has[byte] = true;
+        }
+        has[0x7f] = has[0x7f] || controls;
+    }
+    bool any(std::string_view text) const {
+        for (const char c : text) {
+            if (has[static_cast<unsigned char>(c)]) {
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+constexpr ByteSet keyEncoded("%[]<>\"|.", true);
+constexpr ByteSet notInFieldName(".[]| <>\"", false);
 
 int hexValue(char c) {
     const char* const at = std::strchr(hexDigits, c);
@@ -41,13 +62,13 @@ bool findableTag(std::string_view tag) {
 }
 
 bool fieldName(std::string_view name) {
-    return !name.empty() && name.find_first_of(".[]| <>\"") == std::string_view::npos;
+    return !name.empty() && !notInFieldName.any(name);
 }
 
 void encodeKey(std::string_view key, std::string& out) {
     for (const char c : key) {
         const auto byte = static_cast<unsigned char>(c);
-        if (keyByteEncoded(byte)) {
+        if (keyEncoded.has[byte]) {
             out += '%';
             out += hexDigits[byte >> 4];
             out += hexDigits[byte & 0xf];
