@@ -29,12 +29,12 @@ struct ZELTRecordError {
 };
 
 /// Appends @p value as the element(s) of @p tag, taken as it stands (no `|`
-/// splitting). A plain integer or bool gives what fx's typed writer of its
-/// width gives, an ordinary string what serializeString gives. Returns false,
-/// appending nothing, for an empty tag or one holding a space or `>` (no
-/// reader could find it), a field name that breaks the rule above, or when
-/// the formatter refuses a number (no conversion buffer). std::bad_alloc from
-/// a buffer that cannot grow leaves it as it was too.
+/// splitting), composed as @p fx's writers compose them but in batches, one
+/// append for many elements: a plain integer or bool gives what the typed
+/// writer of its width gives, an ordinary string what serializeString gives.
+/// Returns false, appending nothing, for an empty tag or one holding a space
+/// or `>` (no reader could find it) or a field name that breaks the rule
+/// above. std::bad_alloc from a buffer that cannot grow leaves it as it was.
 template <class T>
 bool writeValue(ZELTFx& fx, ZELTBuffer& out, const char* tag, const T& value);
 
@@ -57,8 +57,8 @@ bool readValue(ZELTFx& fx, ZELTBuffer& in, const char* tag, T& value, ZELTRecord
 namespace ZELT {
 
 template <class T>
-bool writeValue(ZELTFx& fx, ZELTBuffer& out, const char* tag, const T& value) {
-    records::Writer w(fx, out);
+bool writeValue(ZELTFx&, ZELTBuffer& out, const char* tag, const T& value) {
+    records::Writer w(out);
     try {
         return w.finish(w.begin(tag) && records::write(w, value));
     } catch (...) {

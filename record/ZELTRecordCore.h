@@ -23,10 +23,21 @@ namespace records {
 /// followed by its N children.
 enum class Kind { record, list, map };
 
-/// Appends one value's elements, keeping the path of the element being written.
+/// Elements composed and not yet appended to the buffer.
+struct Batch {
+    std::unique_ptr<char[]> text;
+    size_t size = 0;
+    size_t capacity = 0;
+    /// Grows the batch by @p length bytes and returns where they start.
+    char* room(size_t length);
+};
+
+/// Appends one value's elements, keeping the path of the element being
+/// written. The elements are composed as the typed writers compose them and
+/// appended in batches.
 class ZELT_API Writer {
 public:
-    Writer(ZELTFx& fx, ZELTBuffer& out);
+    explicit Writer(ZELTBuffer& out);
     /// Starts with @p tag as the path; false for a tag no reader could find.
     bool begin(const char* tag);
     /// Returns @p ok; when false, first removes everything appended since begin.
@@ -53,14 +64,15 @@ public:
 
 private:
     template <typename Number>
-    bool floatingText(Number value);
-    // Appends `<path` + @p attributes + `>` + @p value + closing text.
+    bool number(Number value);
+    // Adds `<path` + @p attributes + `>` + @p value + closing text to the batch.
     bool element(std::string_view attributes, std::string_view value);
+    // Appends the batch to the buffer.
+    bool flush();
 
-    ZELTFx& fx;
     ZELTBuffer& out;
+    Batch& batch; // the thread's own
     std::string path;
-    std::string composed;
     long startSize = 0;
 };
 

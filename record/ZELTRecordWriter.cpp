@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <string_view>
@@ -10,9 +11,14 @@ namespace records {
 
 namespace {
 
-// Where elements are composed before one append: kept per thread, so that
-// writing many values does not allocate for each.
-thread_local std::string composing;
+// The batch size, and the value size from which a value goes to the buffer
+// directly instead of through the batch, which then stays about this small.
+constexpr size_t batchSize = 64 * 1024;
+
+// Elements composed and not yet appended: one append per batch costs far
+// less than one per element. Kept per thread, so that writing many values
+// does not allocate for each.
+thread_local Batch threadBatch;
 
 // The shortest decimal of @p value, in @p digits.
 template <typename Number>
@@ -26,6 +32,13 @@ void appendNumber(std::string& text, Number value) {
     text += numberText(digits, value);
 }
 
+char* copied(char* at, std::string_view text) {
+    if (!text.empty()) {
+        std::memcpy(at, text.data(), text.size());
+    }
+    return at + text.size();
+}
+
 template <typename Number>
 void appendBracketed(std::string& text, Number value) {
     text += '[';
@@ -35,10 +48,26 @@ void appendBracketed(std::string& text, Number value) {
 
 } // namespace
 
-Writer::Writer(ZELTFx& fx, ZELTBuffer& out) : fx(fx), out(out) {}
+char* Batch::room(size_t length) {
+    if (size + length > capacity) {
+        const size_t grown = std::max(size + length, 2 * capacity);
+        std::unique_ptr<char[]> larger(new char[grown]); // left unset: every byte is written before use
+        if (size > 0) {
+            std::memcpy(larger.get(), text.get(), size);
+        }
+        text = std::move(larger);
+        capacity = grown;
+    }
+    char* const at = text.get() + size;
+    size += length;
+    return at;
+}
+
+Writer::Writer(ZELTBuffer& out) : out(out), batch(threadBatch) {}
 
 bool Writer::begin(const char* tag) {
     startSize = out.getBufferSize();
+    batch.size = 0;
     if (tag == nullptr || !findableTag(tag)) {
         return false;
     }
@@ -47,6 +76,8 @@ bool Writer::begin(const char* tag) {
 }
 
 bool Writer::finish(bool ok) {
+    ok = ok && flush();
+    batch.size = 0;
     if (!ok && out.getBufferSize() > startSize) {
         out.setBufferString(out.getBufferString(), startSize);
     }
@@ -82,23 +113,20 @@ void Writer::pushKey(unsigned long long key, size_t& mark) {
     appendBracketed(path, key);
 }
 
-// Through the formatter's own writers, so that a plain number is exactly
-// what they write.
-bool Writer::signedNumber(long long value) { return fx.serializeInt64_t(static_cast<long>(value), path.c_str(), out); }
-
-bool Writer::unsignedNumber(unsigned long long value) {
-    return fx.serializeUInt64_t(static_cast<unsigned long>(value), path.c_str(), out);
-}
-
+// The decimal the typed writers write, composed here with the rest of the batch.
 template <typename Number>
-bool Writer::floatingText(Number value) {
+bool Writer::number(Number value) {
     char digits[longestNumber];
     return element({}, numberText(digits, value));
 }
 
-bool Writer::floating(double value) { return floatingText(value); }
+bool Writer::signedNumber(long long value) { return number(value); }
 
-bool Writer::floating(float value) { return floatingText(value); }
+bool Writer::unsignedNumber(unsigned long long value) { return number(value); }
+
+bool Writer::floating(double value) { return number(value); }
+
+bool Writer::floating(float value) { return number(value); }
 
 bool Writer::text(std::string_view value) {
     if (!holdsClosingText(value, path)) {
@@ -122,17 +150,36 @@ bool Writer::header(Kind kind, size_t count) {
 }
 
 bool Writer::element(std::string_view attributes, std::string_view value) {
-    std::string& text = composing;
-    text.clear();
-    text += '<';
-    text += path;
-    text += attributes;
-    text += '>';
-    text += value;
-    text += "</";
-    text += path;
-    text += ">\n";
-    return out.appendBufferString(text.data(), static_cast<long>(text.size()));
+    const bool large = value.size() >= batchSize;
+    const size_t opening = 1 + path.size() + attributes.size() + 1;
+    const size_t closing = 2 + path.size() + 2;
+    char* at = batch.room(opening + (large ? 0 : value.size()) + closing);
+    *at++ = '<';
+    at = copied(at, path);
+    at = copied(at, attributes);
+    *at++ = '>';
+    if (large) {
+        // The value as it is, between the opening tag and the closing text.
+        batch.size -= closing;
+        if (!flush() || !out.appendBufferString(value.data(), static_cast<long>(value.size()))) {
+            return false;
+        }
+        at = batch.room(closing);
+    } else {
+        at = copied(at, value);
+    }
+    *at++ = '<';
+    *at++ = '/';
+    at = copied(at, path);
+    *at++ = '>';
+    *at = '\n';
+    return batch.size < batchSize || flush();
+}
+
+bool Writer::flush() {
+    const bool ok = batch.size == 0 || out.appendBufferString(batch.text.get(), static_cast<long>(batch.size));
+    batch.size = 0;
+    return ok;
 }
 
 } // namespace records

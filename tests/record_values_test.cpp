@@ -131,6 +131,22 @@ TEST(RecordValues, StringsOfAnyBytes) {
     EXPECT_EQ(written(std::string("a</t>\nb")), "<t Name=\"bytes\" Idx=\"7\">a</t>\nb</t>\n");
 }
 
+// Writing composes elements in 64 KiB batches and sends larger values
+// straight to the buffer: values one below, at and one above that size, as a
+// plain element and as a raw block, between smaller ones.
+TEST(RecordValues, ValuesAtTheBatchSize) {
+    for (const size_t length : {65535u, 65536u, 65537u}) {
+        for (const std::string& tail : {std::string(), std::string("</t[1]>\n")}) {
+            const std::string big = std::string(length - tail.size(), 'v') + tail;
+            const std::vector<std::string> values = {"a", big, "b", big};
+            EXPECT_EQ(roundTrip(values), values) << length;
+            const std::string attributes = tail.empty() ? "" : " Name=\"bytes\" Idx=\"" + std::to_string(length) + "\"";
+            EXPECT_NE(written(values).find("<t[1]" + attributes + ">" + big + "</t[1]>\n<t[2]>b</t[2]>\n"),
+                      std::string::npos);
+        }
+    }
+}
+
 TEST(RecordValues, RawBytesAreOneRawBlock) {
     const std::vector<std::byte> bytes = {std::byte{0}, std::byte{'<'}, std::byte{0xff}};
     const char expected[] = "<t Name=\"bytes\" Idx=\"3\">\0<\xff</t>\n";
