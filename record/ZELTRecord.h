@@ -29,9 +29,9 @@ struct ZELTRecordError {
 };
 
 /// Appends @p value as the element(s) of @p tag, taken as it stands (no `|`
-/// splitting), composed as @p fx's writers compose them but in batches, one
-/// append for many elements: a plain integer or bool gives what the typed
-/// writer of its width gives, an ordinary string what serializeString gives.
+/// splitting), each element composed as @p fx's writers compose it: a plain
+/// integer or bool gives what the typed writer of its width gives, an
+/// ordinary string what serializeString gives.
 /// Returns false, appending nothing, for an empty tag or one holding a space
 /// or `>` (no reader could find it) or a field name that breaks the rule
 /// above. std::bad_alloc from a buffer that cannot grow leaves it as it was.

@@ -23,18 +23,18 @@ namespace records {
 /// followed by its N children.
 enum class Kind { record, list, map };
 
-/// Elements composed and not yet appended to the buffer.
-struct Batch {
+/// An element composed and not yet appended to the buffer.
+struct ElementText {
     std::unique_ptr<char[]> text;
     size_t size = 0;
     size_t capacity = 0;
-    /// Grows the batch by @p length bytes and returns where they start.
+    /// Grows the text by @p length bytes and returns where they start.
     char* room(size_t length);
 };
 
 /// Appends one value's elements, keeping the path of the element being
-/// written. The elements are composed as the typed writers compose them and
-/// appended in batches.
+/// written. Each element is composed as the typed writers compose it and
+/// appended in one call.
 class ZELT_API Writer {
 public:
     explicit Writer(ZELTBuffer& out);
@@ -65,13 +65,13 @@ public:
 private:
     template <typename Number>
     bool number(Number value);
-    // Adds `<path` + @p attributes + `>` + @p value + closing text to the batch.
+    // Appends `<path` + @p attributes + `>` + @p value + closing text.
     bool element(std::string_view attributes, std::string_view value);
-    // Appends the batch to the buffer.
+    // Appends what is composed to the buffer.
     bool flush();
 
     ZELTBuffer& out;
-    Batch& batch; // the thread's own
+    ElementText& composed; // the thread's own
     std::string path;
     long startSize = 0;
 };

@@ -131,10 +131,10 @@ TEST(RecordValues, StringsOfAnyBytes) {
     EXPECT_EQ(written(std::string("a</t>\nb")), "<t Name=\"bytes\" Idx=\"7\">a</t>\nb</t>\n");
 }
 
-// Writing composes elements in 64 KiB batches and sends larger values
-// straight to the buffer: values one below, at and one above that size, as a
-// plain element and as a raw block, between smaller ones.
-TEST(RecordValues, ValuesAtTheBatchSize) {
+// Writing sends values of 64 KiB and more straight to the buffer, the rest
+// composed with their tags: values one below, at and one above that size, as
+// a plain element and as a raw block, between smaller ones.
+TEST(RecordValues, ValuesAtTheDirectSize) {
     for (const size_t length : {65535u, 65536u, 65537u}) {
         for (const std::string& tail : {std::string(), std::string("</t[1]>\n")}) {
             const std::string big = std::string(length - tail.size(), 'v') + tail;
