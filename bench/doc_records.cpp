@@ -32,7 +32,9 @@ struct RecordsText {
         return {out->getBufferString(), static_cast<size_t>(out->getBufferSize())};
     }
 
-    static bool same(const Record& got, const Record& want) { return sameReadFields(got, want) && got.label == want.label; }
+    static bool same(const Record& got, const Record& want) {
+        return sameReadFields(got, want) && got.label == want.label;
+    }
 
     std::unique_ptr<ZELT::ZELTFx> fx = makeFormatter();
 };

@@ -26,7 +26,8 @@ TYPED_TEST_SUITE(RecordIntegers, IntegerTypes, );
 
 TYPED_TEST(RecordIntegers, RoundTripAtTheEdges) {
     using Limits = std::numeric_limits<TypeParam>;
-    for (const TypeParam value : {Limits::min(), Limits::max(), TypeParam(0), TypeParam(1), TypeParam(Limits::max() / 3)}) {
+    const TypeParam values[] = {Limits::min(), Limits::max(), TypeParam(0), TypeParam(1), TypeParam(Limits::max() / 3)};
+    for (const TypeParam value : values) {
         EXPECT_EQ(roundTrip(value), value);
         EXPECT_EQ(roundTrip(Holder<TypeParam>{value}).v, value);
     }
@@ -68,22 +69,23 @@ TEST(RecordValues, EnumsAreTheirUnderlyingInteger) {
 // A plain value written either way reads back either way.
 TEST(RecordValues, PlainValuesAreWhatTheTypedWritersWrite) {
     const auto fx = makeFormatter();
+    using Buffer = ZELT::ZELTBuffer;
     const struct {
         std::string record;
-        bool (*typed)(ZELT::ZELTFx&, ZELT::ZELTBuffer&);
+        bool (*typed)(ZELT::ZELTFx&, Buffer&);
     } rows[] = {
-        {written(42, "count"), [](ZELT::ZELTFx& f, ZELT::ZELTBuffer& o) { return f.serializeInt32_t(42, "count", o); }},
-        {written(char(-1), "c"), [](ZELT::ZELTFx& f, ZELT::ZELTBuffer& o) { return f.serializeChar(char(-1), "c", o); }},
+        {written(42, "count"), [](ZELT::ZELTFx& f, Buffer& o) { return f.serializeInt32_t(42, "count", o); }},
+        {written(char(-1), "c"), [](ZELT::ZELTFx& f, Buffer& o) { return f.serializeChar(char(-1), "c", o); }},
         {written(static_cast<unsigned char>(255), "u"),
-         [](ZELT::ZELTFx& f, ZELT::ZELTBuffer& o) { return f.serializeUChar(255, "u", o); }},
-        {written(true, "b"), [](ZELT::ZELTFx& f, ZELT::ZELTBuffer& o) { return f.serializeBool(true, "b", o); }},
+         [](ZELT::ZELTFx& f, Buffer& o) { return f.serializeUChar(255, "u", o); }},
+        {written(true, "b"), [](ZELT::ZELTFx& f, Buffer& o) { return f.serializeBool(true, "b", o); }},
         {written(std::numeric_limits<long>::min(), "a|b"),
-         [](ZELT::ZELTFx& f, ZELT::ZELTBuffer& o) { return f.serializeInt64_t(std::numeric_limits<long>::min(), "a|b", o); }},
+         [](ZELT::ZELTFx& f, Buffer& o) { return f.serializeInt64_t(std::numeric_limits<long>::min(), "a|b", o); }},
         {written(std::numeric_limits<unsigned long>::max(), "n"),
-         [](ZELT::ZELTFx& f, ZELT::ZELTBuffer& o) { return f.serializeUInt64_t(~0ul, "n", o); }},
+         [](ZELT::ZELTFx& f, Buffer& o) { return f.serializeUInt64_t(~0ul, "n", o); }},
         {written(std::string("Ada <b>"), "name"),
-         [](ZELT::ZELTFx& f, ZELT::ZELTBuffer& o) { return f.serializeString("Ada <b>", "name", o); }},
-        {written("Ada", "name"), [](ZELT::ZELTFx& f, ZELT::ZELTBuffer& o) { return f.serializeString("Ada", "name", o); }},
+         [](ZELT::ZELTFx& f, Buffer& o) { return f.serializeString("Ada <b>", "name", o); }},
+        {written("Ada", "name"), [](ZELT::ZELTFx& f, Buffer& o) { return f.serializeString("Ada", "name", o); }},
     };
     for (const auto& row : rows) {
         ZELT::ZELTBuffer out;
