@@ -33,12 +33,14 @@ import json, statistics, sys
 folder, runs, load = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 BEGIN, END = "<!-- written by bench/records.sh: begin -->", "<!-- written by bench/records.sh: end -->"
 
-values = {}
+values, text_bytes = {}, {}
 for run in range(1, runs + 1):
     with open(f"{folder}/records{run}.json") as f:
         for b in json.load(f)["benchmarks"]:
             ns = b["per_rec"] * 1e9 if "per_rec" in b else b["cpu_time"]
             values.setdefault(b["name"], []).append(ns)
+            if "bytes" in b:
+                text_bytes[b["name"]] = b["bytes"]
 median = {name: statistics.median(v) for name, v in values.items()}
 
 def doc(op, lib, n):
@@ -64,6 +66,10 @@ for op in ["write", "read"]:
         slower = min(c, b) / r
         targets.append((f"{op}, N = {n:,}: cereal and Boost ÷ records (the lesser)", slower, f"≥ {peer_target}",
                         slower >= peer_target))
+sizes = {lib: text_bytes.get(f"Document/write/{lib}/100000") for lib in ["records", "cereal", "boost"]}
+if None not in sizes.values():
+    lines += ["", "Text per record: " + ", ".join(f"{lib} {size / 100000:,.0f} bytes" for lib, size in sizes.items()) +
+              " (a record's paths stand in both tags of every element)."]
 rev, ordered = median.get("Records/wide_read/reversed/1"), median.get("Records/wide_read/in_order/0")
 if rev and ordered:
     lines += ["", f"1,000-field record: read in order {ordered / 1e3:,.1f} µs, in reverse order {rev / 1e3:,.1f} µs."]

@@ -86,7 +86,6 @@ using ResetField = void (*)(void* target);
 /// that a table's slots cost nothing until filled.
 struct Slot {
     const char* name;
-    size_t length;
     void* target;
     ReadField read;
     ResetField reset; // null but for optional fields

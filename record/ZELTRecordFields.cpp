@@ -20,8 +20,15 @@ size_t hashOf(std::string_view name) {
     return hash;
 }
 
+// Whether the slot's C string is @p name, which may hold any bytes: read no
+// further than the slot's NUL.
 bool named(const Slot& slot, std::string_view name) {
-    return slot.length == name.size() && std::memcmp(slot.name, name.data(), name.size()) == 0;
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (slot.name[i] != name[i] || slot.name[i] == '\0') {
+            return false;
+        }
+    }
+    return slot.name[name.size()] == '\0';
 }
 
 } // namespace
@@ -34,7 +41,7 @@ FieldTable::FieldTable(size_t count) : slots(inlineSlots) {
 }
 
 void FieldTable::add(const char* name, void* target, ReadField read, ResetField reset) {
-    slots[count++] = Slot{name, std::strlen(name), target, read, reset, false};
+    slots[count++] = Slot{name, target, read, reset, false};
 }
 
 Slot* FieldTable::find(std::string_view name) {
@@ -61,7 +68,7 @@ Slot* FieldTable::lookUp(std::string_view name) {
         }
         byHash = std::make_unique<unsigned[]>(buckets);
         for (size_t i = 0; i < count; ++i) {
-            const std::string_view slotName(slots[i].name, slots[i].length);
+            const std::string_view slotName(slots[i].name);
             size_t at = hashOf(slotName) & (buckets - 1);
             while (byHash[at] != 0 && !named(slots[byHash[at] - 1], slotName)) {
                 at = (at + 1) & (buckets - 1);
