@@ -108,13 +108,16 @@ TEST(RecordReading, FieldsInAnyOrderAcrossTheTableLimits) {
 // bytes hold closing texts and headers included.
 TEST(RecordReading, UnknownSubtreesAreSkippedWhole) {
     const std::string raw = "<t.v>9</t.v>\n<t.new[b]>y</t.new[b]>\n</t.new[a][0]>\n";
-    const std::string text = "<t Name=\"record\">2</t>\n"
+    // A name that begins as a field's and goes on past a NUL is another name.
+    const char nul[] = "<t.v\0w>6</t.v\0w>\n";
+    const std::string text = "<t Name=\"record\">3</t>\n"
                              "<t.new Name=\"map\">2</t.new>\n"
                              "<t.new[a] Name=\"list\">1</t.new[a]>\n"
                              "<t.new[a][0] Name=\"bytes\" Idx=\"" +
                              std::to_string(raw.size()) + "\">" + raw + "</t.new[a][0]>\n" +
                              "<t.new[b]>x</t.new[b]>\n"
-                             "<t.v>5</t.v>\n";
+                             "<t.v>5</t.v>\n" +
+                             std::string(nul, sizeof nul - 1);
     Holder<int> got;
     ZELTRecordError error;
     ASSERT_TRUE(readText(text, got, &error)) << error.message;
