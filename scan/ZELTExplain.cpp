@@ -44,14 +44,6 @@ std::string escaped(std::string_view text, bool quoted) {
     return out;
 }
 
-// The first @p limit bytes of @p text, escaped, and "..." when that is not all.
-std::string shortened(std::string_view text, size_t limit, bool quoted = false) {
-    std::string out = escaped(text.substr(0, limit), quoted);
-    if (quoted) {
-        out = '"' + out + '"';
-    }
-    return text.size() > limit ? out + "..." : out;
-}
 
 std::string shownTag(std::string_view tag) { return shortened(tag, tagShownLength); }
 
@@ -82,12 +74,9 @@ ZELTReadError refusal(const Unread& unread, ZELTReadError::Reason reason, const 
     error.reason = reason;
     error.offset = unread.offset;
     if (unread.text != nullptr) {
-        const std::string_view before(unread.text, static_cast<size_t>(unread.offset));
-        error.line = 1 + static_cast<long>(std::count(before.begin(), before.end(), '\n'));
-        const size_t lineFeed = before.rfind('\n');
-        error.column = unread.offset - (lineFeed == std::string_view::npos ? -1 : static_cast<long>(lineFeed));
+        linePosition(unread.text, unread.offset, error.line, error.column);
     }
-    error.message = "line " + std::to_string(error.line) + ", column " + std::to_string(error.column) + ": " + detail;
+    error.message = positionPrefix(error.line, error.column) + detail;
     return error;
 }
 
@@ -128,6 +117,29 @@ ZELTReadError explainOpening(const Unread& unread, const OpeningTag& opening) {
 }
 
 } // namespace
+
+namespace scanning {
+
+std::string shortened(std::string_view text, size_t limit, bool quoted) {
+    std::string out = escaped(text.substr(0, limit), quoted);
+    if (quoted) {
+        out = '"' + out + '"';
+    }
+    return text.size() > limit ? out + "..." : out;
+}
+
+void linePosition(const char* text, long offset, long& line, long& column) {
+    const std::string_view before(text, static_cast<size_t>(offset));
+    line = 1 + static_cast<long>(std::count(before.begin(), before.end(), '\n'));
+    const size_t lineFeed = before.rfind('\n');
+    column = offset - (lineFeed == std::string_view::npos ? -1 : static_cast<long>(lineFeed));
+}
+
+std::string positionPrefix(long line, long column) {
+    return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": ";
+}
+
+} // namespace scanning
 
 std::string_view ZELTReadError::detail() const {
     const std::string_view text(message);

@@ -5,6 +5,7 @@
 // (ZELTScan.cpp, which defines the functions) and explaining refusals
 // (ZELTExplain.cpp). Internal to the library, never installed.
 
+#include <string>
 #include <string_view>
 
 #include "ZELTScan.h"
@@ -55,6 +56,15 @@ struct AtMarker {
     OpeningTag opening;
     const bool opens;
 };
+
+// The first @p limit bytes of @p text with unprintable bytes escaped, in
+// quotes when @p quoted, and "..." when that is not all.
+std::string shortened(std::string_view text, size_t limit, bool quoted = false);
+
+// The line and column (from 1) of @p offset in @p text.
+void linePosition(const char* text, long offset, long& line, long& column);
+// "line L, column C: ", which every refusal's message starts with.
+std::string positionPrefix(long line, long column);
 
 } // namespace scanning
 } // namespace ZELT

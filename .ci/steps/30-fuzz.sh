@@ -8,14 +8,14 @@ cd "$(dirname "$0")/../.."
 source .ci/lib.sh
 
 seconds=${ZELT_FUZZ_SECONDS:-60}
-step "fuzzing: reader, round trip, buffer, file buffer and escapes targets, ${seconds} s each"
+step "fuzzing: reader, round trip, buffer, file buffer, escapes and record targets, ${seconds} s each"
 need_packages cmake ninja-build clang libclang-rt-14-dev
 
 build=$(configure_preset fuzz fuzz)
 cmake --build "$build" -j2 --target zelt_fuzz_reader zelt_fuzz_round_trip zelt_fuzz_buffer zelt_fuzz_file_buffer \
-  zelt_fuzz_escapes
+  zelt_fuzz_escapes zelt_fuzz_record
 
-for target in reader round_trip buffer file_buffer escapes; do
+for target in reader round_trip buffer file_buffer escapes record; do
   # New inputs go to a scratch folder, so the committed corpus stays as it is.
   scratch=$(mktemp -d)
   log="$build/$target.log"

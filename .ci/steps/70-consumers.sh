@@ -41,6 +41,11 @@ include/zelt/ZELTExport.h
 include/zelt/ZELTFile.h
 include/zelt/ZELTFx.h
 include/zelt/ZELTFxXMLImpl.h
+include/zelt/ZELTRecord.h
+include/zelt/ZELTRecordContainers.h
+include/zelt/ZELTRecordCore.h
+include/zelt/ZELTRecordScalars.h
+include/zelt/ZELTRecordValues.h
 include/zelt/ZELTScan.h
 lib/cmake/zelt/zeltConfig.cmake
 lib/cmake/zelt/zeltConfigVersion.cmake

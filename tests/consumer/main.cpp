@@ -1,8 +1,12 @@
 // Writes one element, reads it back and checks it, as a user's program would.
 #include <cstdio>
+#include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "ZELTFxXMLImpl.h"
+#include "ZELTRecord.h"
 #include "ZELTScan.h"
 
 int main() {
@@ -39,6 +43,15 @@ int main() {
     if (!ZELT::scanElement(in, element) || element.tag != "count" || element.value != "-42" ||
         ZELT::explainRead("count", in).reason != ZELT::ZELTReadError::endOfText) {
         std::puts("consumer: scanElement or explainRead failed");
+        return 1;
+    }
+    // A record, from the installed ZELTRecord.h and its templates.
+    std::map<std::string, std::vector<int>> written = {{"a b", {1, 2}}}, read;
+    ZELT::ZELTBuffer records;
+    ZELT::ZELTRecordError error;
+    if (!ZELT::writeValue(*fx, records, "m", written) || !ZELT::readValue(*fx, records, "m", read, &error) ||
+        read != written) {
+        std::printf("consumer: record round trip failed: %s\n", error.message.c_str());
         return 1;
     }
     std::printf("consumer: wrote and read %s", out.getBufferString());
