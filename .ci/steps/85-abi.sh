@@ -9,7 +9,7 @@
 # this step builds today's library:
 #   abidw --no-corpus-path --no-comp-dir-path --no-show-locs --drop-undefined-syms \
 #     --type-id-style hash --drop-private-types --hd buffer --hd formatter --hd scan --hd file \
-#     build-abi/libzelt.so.1.1.0 >abi/libzelt.so.1.abi
+#     build-ci/abi/libzelt.so.1.1.0 >abi/libzelt.so.1.abi
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source .ci/lib.sh
@@ -17,7 +17,7 @@ source .ci/lib.sh
 need_packages cmake ninja-build g++ abigail-tools
 
 step "ABI: libzelt.so.1 against the 1.1.0 baseline (abidiff)"
-build=build-abi
+build=$ci_builds/abi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS="-g" -DZELT_BUILD_TESTS=OFF \
   -DZELT_BUILD_EXAMPLES=OFF -DZELT_BUILD_BENCHMARKS=OFF -DZELT_BUILD_TOOLS=OFF -DZELT_INSTALL=OFF >/dev/null
 cmake --build "$build" -j2 --target zelt >/dev/null
