@@ -52,8 +52,8 @@ lib/cmake/zelt/zeltConfigVersion.cmake
 lib/cmake/zelt/zeltTargets-release.cmake
 lib/cmake/zelt/zeltTargets.cmake
 lib/libzelt.so -> libzelt.so.1
-lib/libzelt.so.1 -> libzelt.so.1.1.0
-lib/libzelt.so.1.1.0
+lib/libzelt.so.1 -> libzelt.so.1.2.0
+lib/libzelt.so.1.2.0
 lib/pkgconfig/zelt.pc
 share/doc/zelt/copyright
 share/man/man1/zelt.1.gz"
@@ -65,14 +65,15 @@ took
 
 step "consumers: find_package(zelt CONFIG) from the installed prefix (g++)"
 consumer_cmake find-package -DCMAKE_PREFIX_PATH="$prefix"
-# Same major version only: 1 and 1.1 are accepted; older, newer and other majors are not.
+# Same major version only: 1, 1.1 and 1.2 are accepted; older, newer and other majors are not.
 consumer_cmake find-package-1 -DCMAKE_PREFIX_PATH="$prefix" -DZELT_WANTED_VERSION=1 >/dev/null
 consumer_cmake find-package-1.1 -DCMAKE_PREFIX_PATH="$prefix" -DZELT_WANTED_VERSION=1.1 >/dev/null
-for wanted in 0.9 1.2 2; do
+consumer_cmake find-package-1.2 -DCMAKE_PREFIX_PATH="$prefix" -DZELT_WANTED_VERSION=1.2 >/dev/null
+for wanted in 0.9 1.3 2; do
   log=$work/find-package-$wanted.log
   if cmake -S tests/consumer -B "$work/find-package-$wanted" -DCMAKE_PREFIX_PATH="$prefix" \
        -DZELT_WANTED_VERSION="$wanted" >"$log" 2>&1; then
-    fail "find_package(zelt $wanted) accepted version 1.1.0"
+    fail "find_package(zelt $wanted) accepted version 1.2.0"
   fi
   grep -q "requested version \"$wanted\"" "$log" || { cat "$log"; fail "find_package(zelt $wanted) failed otherwise"; }
   echo "  find_package(zelt $wanted): refused, as it should be"
