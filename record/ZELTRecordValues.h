@@ -16,7 +16,9 @@ namespace ZELT {
 namespace records {
 
 template <class T, class = void>
-struct Value; // a type without one is not supported
+struct Value {
+    static_assert(sizeof(T) == 0, "not a type records support: see ZELTRecord.h and docs/records.md");
+};
 
 // Records: a member fields(f) or a free fields(f, value) found by lookup.
 struct FieldProbe {
@@ -81,8 +83,9 @@ struct WriteFields {
     template <class V>
     void operator()(const char* name, V& value) {
         size_t mark = 0;
-        if (ok && present(value)) {
-            ok = w.pushField(name, mark) && records::write(w, value);
+        if (ok) {
+            // The name is checked even where an empty optional writes nothing.
+            ok = w.pushField(name, mark) && (!present(value) || records::write(w, value));
             w.pop(mark);
         }
     }
