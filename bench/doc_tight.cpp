@@ -103,6 +103,7 @@ public:
             bound += markupPerRecord() + r.text.size() + r.label.size();
         }
         Text out{std::unique_ptr<char[]>(new char[bound]), 0};
+        adviseHugePages(out.area.get(), bound); // as zelt's buffer does for large areas
         char* at = out.area.get();
         for (const Record& r : data) {
             at = putNumber(at, idTags, r.id);

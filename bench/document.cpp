@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 
+#include <sys/mman.h>
 
 namespace zelt_bench {
 
@@ -56,6 +57,15 @@ const Records& records(long count) {
         found = made.emplace(count, generate(count)).first;
     }
     return found->second;
+}
+
+void adviseHugePages(char* area, size_t size) {
+    constexpr uintptr_t huge = 2U << 20;
+    const auto begin = (reinterpret_cast<uintptr_t>(area) + huge - 1) & ~(huge - 1);
+    const auto end = (reinterpret_cast<uintptr_t>(area) + size) & ~(huge - 1);
+    if (size >= 2 * huge && end > begin) {
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    }
 }
 
 void reportDocument(benchmark::State& state, size_t recordCount, size_t bytes, const AllocWindow& window) {

@@ -72,6 +72,10 @@ void forEachCheckedField(const Record& r, Field field) {
     field(tag::text, r.text.c_str());
 }
 
+/// Asks for transparent huge pages over a large fresh area, as zelt's buffer
+/// does for its large areas, so that hand-written code competes on equal terms.
+void adviseHugePages(char* area, size_t size);
+
 /// The document as the hand-written limit writes it; zelt must produce exactly these bytes.
 std::string limitText(const Records& data);
 

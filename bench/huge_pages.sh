@@ -55,7 +55,7 @@ if [ -n "$results" ]; then
     printf '## Huge pages\n\n'
     printf 'Document/write at N = 1,000,000 with and without transparent-huge-page advice on the\n'
     printf 'areas, %s fresh processes each, on a quiet machine and right after a process that touched\n' "$runs"
-    printf 'and freed 3 GB twice (bench/huge_pages.sh). zelt and the limit no longer ask for them.\n\n'
+    printf 'and freed 3 GB twice (bench/huge_pages.sh). The advice is kept only while it wins in both.\n\n'
     cat "$churn.md"
   } | python3 "$(dirname "$0")/write_section.py" "$results" bench/huge_pages.sh
 fi

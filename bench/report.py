@@ -139,7 +139,7 @@ def main():
 
     lines += ["", "## Loading a text", "",
               "setBufferString of the document's text into a new ZELTBuffer, against a memcpy of the "
-              "same bytes into fresh memory; ns per byte.", "",
+              "same bytes into fresh memory (both ask for huge pages when large); ns per byte.", "",
               "| N | bytes | zelt | memcpy | × |", "|---|---|---|---|---|"]
     loading = lambda what, size: median(runs, f"Load{what}/{size}", "per_byte", 1e9)
     for size in SIZES:
@@ -194,9 +194,10 @@ def main():
         "buffer by the capacity rules without knowing the final size, hand every element to the "
         "buffer through its interface, and find each closing text without knowing the tags "
         "beforehand. growing is hand-written code that grows its output by doubling as zelt must.",
-        "- Neither zelt's buffer nor the limit asks for transparent huge pages: the advice made "
-        "large writes faster on a quiet machine but several times slower after other programs had "
-        "churned memory (figures in bench/huge_pages.md).",
+        "- Large areas (zelt's buffer and the limit's output alike) ask for transparent huge pages; "
+        "on this machine they are given on request only, and they turn most of a large write's page "
+        "faults into a few. The advice is kept because it wins on a quiet machine and after memory "
+        "was churned alike (see Huge pages below).",
         "- zelt and growing grow their areas by doubling with a copy: while copying, the old and "
         "the new area are held together, up to three times the content at that moment. The peak "
         "relative to the output therefore depends on where N puts the final size between two powers "

@@ -176,6 +176,26 @@ TYPED_TEST(Buffers, GrowthIsAdditiveSoEqualAppendsOftenGrow) {
     EXPECT_TRUE(tailIsZero(buffer));
 }
 
+// Areas of 4 MiB and more are handled apart (they ask for huge pages): one
+// byte below, at and above, set and appended, the content and the zero tail
+// must come out as for any other size.
+TYPED_TEST(Buffers, AreasAroundFourMebibytes) {
+    constexpr long edge = 4L << 20;
+    for (const long length : {edge - 1, edge, edge + 1}) {
+        std::string bytes(static_cast<size_t>(length), 'x');
+        bytes.back() = 'y';
+        TypeParam set;
+        set.setBufferString(bytes.data(), length);
+        TypeParam appended;
+        appended.setBufReserveSize(length); // the request itself is the area's size
+        appended.appendBufferString(bytes.data(), length);
+        for (const TypeParam* buffer : {&set, &appended}) {
+            EXPECT_EQ(contentOf(*buffer), bytes) << length;
+            EXPECT_TRUE(tailIsZero(*buffer)) << length;
+        }
+    }
+}
+
 TYPED_TEST(Buffers, ComputationsThatWouldOverflowThrowAndChangeNothing) {
     TypeParam buffer;
     buffer.setString(ten.c_str());
