@@ -162,8 +162,9 @@ def main():
     for size in [SIZES[0], n]:
         for op in ["write", "read"]:
             z, lim = ns(op, "zelt", size), ns(op, "limit", size)
+            bound = 2.0 if op == "write" else 1.5
             if z and lim:
-                target(f"zelt {op}s N = {size:,} within 2× of the limit", f"{z:.0f} / {lim:.0f} ns = {z / lim:.2f}×", z / lim <= 2)
+                target(f"zelt {op}s N = {size:,} within {bound:.1f}× of the limit", f"{z:.0f} / {lim:.0f} ns = {z / lim:.2f}×", z / lim <= bound)
         z, f = ns("write", "zelt", size), ns("write", "fmt", size)
         if z and f:
             target(f"zelt writes N = {size:,} faster than {{fmt}}", f"{z:.0f} / {f:.0f} ns = {z / f:.2f}×", z < f)
@@ -172,8 +173,10 @@ def main():
             target(f"loading the text of N = {size:,} within 1.5× of a memcpy into fresh memory", f"{zl:.3f} / {ml:.3f} ns per byte = {zl / ml:.2f}×", zl / ml <= 1.5)
     for op in ["write", "read"]:
         big, small = ns(op, "zelt", n), ns(op, "zelt", SIZES[0])
-        if big and small:
-            target(f"zelt {op} per record at {n:,} within 1.3× of {SIZES[0]:,}", f"{big:.0f} / {small:.0f} ns = {big / small:.2f}×", big / small <= 1.3)
+        lbig, lsmall = ns(op, "limit", n), ns(op, "limit", SIZES[0])
+        if big and small and lbig and lsmall:
+            target(f"zelt {op} per record at {n:,} within 1.3× of {SIZES[0]:,} (the limit's own: {lbig / lsmall:.2f}×)",
+                   f"{big:.0f} / {small:.0f} ns = {big / small:.2f}×", big / small <= 1.3)
     for size in [SIZES[0], n]:
         r = median(runs, f"ReadElements<StringReader>/{size}", "per_elem", 1e9)
         sc = median(runs, f"ReadElements<AttributeScanner>/{size}", "per_elem", 1e9)
@@ -198,6 +201,14 @@ def main():
         "on this machine they are given on request only, and they turn most of a large write's page "
         "faults into a few. The advice is kept because it wins on a quiet machine and after memory "
         "was churned alike (see Huge pages below).",
+        "- Where zelt's time goes (perf, N = 10,000). Writing: the scalar writers with their "
+        "std::to_chars and the composition in place 48 %, the string writer 15 %, copying into a "
+        "larger area as the buffer grows 11 %, strlen of tags and values 7 %, splitting compound "
+        "names 5 %, memchr for the values' closing text 4 %. Reading: the number readers 62 % (the "
+        "digits and the byte-wise comparison of the caller's tag about a tenth each, the rest spread "
+        "over the steps), the string reader 12 %, scanElement 8 %, std::string assignment 3 %. At "
+        "N = 1,000,000 the growing area's page faults and copies add most of the difference: "
+        "growing, which doubles as zelt must, is slower than zelt there.",
         "- zelt and growing grow their areas by doubling with a copy: while copying, the old and "
         "the new area are held together, up to three times the content at that moment. The peak "
         "relative to the output therefore depends on where N puts the final size between two powers "
