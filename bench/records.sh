@@ -78,12 +78,8 @@ lines += ["", "| target | measured | wanted | met |", "|---|---|---|---|"]
 lines += [f"| {name} | {value:.2f} | {wanted} | {'yes' if met else '**no**'} |" for name, value, wanted, met in targets]
 lines.append(END)
 
-path = "bench/RESULTS.md"
-text = open(path).read()
-if BEGIN in text:
-    text = text[:text.index(BEGIN)] + "\n".join(lines) + text[text.index(END) + len(END):]
-else:
-    text = text.rstrip("\n") + "\n\n" + "\n".join(lines) + "\n"
-open(path, "w").write(text)
+sys.path.insert(0, "bench")
+from tool_bench import write_section
+write_section("bench/RESULTS.md", "\n".join(lines) + "\n", BEGIN, END)
 print("\n".join(lines))
 PY
