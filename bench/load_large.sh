@@ -13,7 +13,7 @@ set -euo pipefail
 build=${1:?usage: load_large.sh BUILD_DIR [SIZE_MIB] [RUNS]}
 size_mib=${2:-2048}
 runs=${3:-3}
-results=${4:-}
+results_md=${4:-}
 bench="$build/bench/zelt_file_bench"
 file="${TMPDIR:-/tmp}/zelt-load-large-$$"
 trap 'rm -f "$file"' EXIT
@@ -34,7 +34,7 @@ done
 awk -v t="${seconds[zelt]}" -v tr="${seconds[read]}" -v m="${kib[zelt]}" -v mr="${kib[read]}" \
   'BEGIN { printf "zelt / read: %.2fx time, %.2fx peak memory\n", t / tr, m / mr }'
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-if [ -n "$results" ]; then
+if [ -n "$results_md" ]; then
   {
     printf '## Loading a large file\n\n'
     printf '`loadFile` of a %s MiB file in the page cache into a new buffer, against the plainest\n' "$size_mib"
@@ -44,5 +44,5 @@ if [ -n "$results" ]; then
     printf '| read loop | %s | %s |\n' "${seconds[read]}" "${kib[read]}"
     printf '| loadFile | %s | %s |\n' "${seconds[zelt]}" "${kib[zelt]}"
     printf '| × | %s | %s |\n' "$(ratio "${seconds[zelt]}" "${seconds[read]}")" "$(ratio "${kib[zelt]}" "${kib[read]}")"
-  } | python3 "$(dirname "$0")/write_section.py" "$results" bench/load_large.sh
+  } | python3 "$(dirname "$0")/write_section.py" "$results_md" bench/load_large.sh
 fi
