@@ -282,9 +282,6 @@ bool ZELTFxXMLImpl::convBufferHolds(long size) {
 }
 
 bool ZELTFxXMLImpl::reserveConvBuffer(long size) {
-    if (convBuffer == nullptr) {
-        return false;
-    }
     char* const larger = new (std::nothrow) char[static_cast<size_t>(size)]();
     if (larger == nullptr) {
         return false;

@@ -68,8 +68,8 @@ private:
     // Splits like checkAndGetAttrIdxDetails and views the three fields in
     // @p parts; false when the compound name does not fit.
     bool splitNames(const char* nameSpec, std::string_view (&parts)[3]);
-    // Replaces the conversion buffer, too small for @p size bytes, by one of
-    // that size; false when there is none or a larger one cannot be had (the
+    // Replaces the conversion buffer, which exists but is too small for @p size
+    // bytes, by one of that size; false when a larger one cannot be had (the
     // old one then stays).
     bool reserveConvBuffer(long size);
     // Composes @p text and its NUL in the conversion buffer, which first grows

@@ -196,6 +196,24 @@ TYPED_TEST(Buffers, AreasAroundFourMebibytes) {
     }
 }
 
+// Content replaced in place may raise the capacity into memory set aside by
+// an earlier growth, which was never part of the area: it must come out zero,
+// and a shorter content must leave no old byte behind.
+TYPED_TEST(Buffers, ReplacingInPlaceClearsWhatTheCapacityTakesIn) {
+    TypeParam buffer;
+    buffer.setString(std::string(1000, 'a').c_str()); // capacity 1,300, the memory just as large
+    buffer.appendString(std::string(299, 'b').c_str()); // a new area: capacity 1,688, twice the memory
+    ASSERT_EQ(buffer.getBufReserveSize(), 1688);
+    const std::string longer(1700, 'd');
+    buffer.setBufferString(longer.data(), static_cast<long>(longer.size()));
+    EXPECT_EQ(buffer.getBufReserveSize(), 2210); // 1,700 + 30 %, within the memory set aside
+    EXPECT_EQ(contentOf(buffer), longer);
+    EXPECT_TRUE(tailIsZero(buffer));
+    buffer.setString("e");
+    EXPECT_EQ(contentOf(buffer), "e");
+    EXPECT_TRUE(tailIsZero(buffer));
+}
+
 TYPED_TEST(Buffers, ComputationsThatWouldOverflowThrowAndChangeNothing) {
     TypeParam buffer;
     buffer.setString(ten.c_str());

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Line and branch coverage of the library (buffer/, formatter/, scan/, file/, record/, text/) by the tests (g++ and
-# gcovr); fails below 100 % of lines or 95 % of branches.
+# gcovr); fails below the floors scripts/coverage.sh sets (99 % of lines, 91 % of branches).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source .ci/lib.sh
