@@ -35,7 +35,8 @@ bool named(const Slot& slot, std::string_view name) {
 
 FieldTable::FieldTable(size_t count) : slots(inlineSlots) {
     if (count > inlineCount) {
-        heapSlots.reset(new Slot[count]);
+        // Every slot is set before it is read, so none is zeroed first, as make_unique would.
+        heapSlots.reset(new Slot[count]); // NOLINT(modernize-make-unique)
         slots = heapSlots.get();
     }
 }

@@ -13,7 +13,7 @@ namespace {
 
 // From this size on a value goes to the buffer directly rather than through
 // the composed element, which then stays about this small.
-constexpr size_t largeValue = 64 * 1024;
+constexpr size_t largeValue = size_t{64} * 1024;
 
 // Where each element is composed before its one append. Kept per thread, so
 // that writing many values does not allocate for each. (Appending many
