@@ -3,6 +3,7 @@
 #include "ZELTBufferAccess.h"
 #include "ZELTClosingText.h"
 #include "ZELTElementText.h"
+#include "ZELTFxXMLCompose.h"
 #include "ZELTPlainBuffer.h"
 
 #include <algorithm>
@@ -244,18 +245,6 @@ bool ZELTFxXMLImpl::splitNames(const char* nameSpec, std::string_view (&parts)[3
 }
 
 template <typename Text>
-long ZELTFxXMLImpl::composeText(const Text& text, long room) {
-    const long size = text.size();
-    if (!convBufferHolds(std::max(size + 1, room))) {
-        return -1;
-    }
-    char* const end = text.compose(convBuffer);
-    assert(end == convBuffer + size);
-    *end = '\0';
-    return size;
-}
-
-template <typename Text>
 bool ZELTFxXMLImpl::appendElement(const Text& text, long room, ZELTBuffer& out) {
     const long size = text.size();
     // The conversion buffer grows as if every element passed through it, so
@@ -272,9 +261,6 @@ bool ZELTFxXMLImpl::appendElement(const Text& text, long room, ZELTBuffer& out) 
     }
     return appendText(out, convBuffer, composeText(text));
 }
-
-// The readers compose their closing text here too, when they must search for it.
-template long ZELTFxXMLImpl::composeText(const ClosingText& text, long room);
 
 bool ZELTFxXMLImpl::convBufferHolds(long size) {
     // Checked inline first: growing is rare, and a call for every element is not.

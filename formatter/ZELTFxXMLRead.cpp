@@ -10,6 +10,7 @@
 #include "ZELTClosingText.h"
 #include "ZELTDecimal.h"
 #include "ZELTElementText.h"
+#include "ZELTFxXMLCompose.h"
 #include "ZELTPlainBuffer.h"
 #include "ZELTWordSearch.h"
 
