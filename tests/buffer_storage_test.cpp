@@ -212,6 +212,18 @@ TYPED_TEST(Buffers, ReplacingInPlaceClearsWhatTheCapacityTakesIn) {
     buffer.setString("e");
     EXPECT_EQ(contentOf(buffer), "e");
     EXPECT_TRUE(tailIsZero(buffer));
+    // The memory set aside is 2,600 bytes: 2,000 bytes and their 30 % fill it
+    // exactly; one byte more needs a new area.
+    for (const long length : {1999L, 2000L, 2001L}) {
+        const std::string edge(static_cast<size_t>(length), 'f');
+        TypeParam fresh;
+        fresh.setString(std::string(1000, 'a').c_str());
+        fresh.appendString(std::string(299, 'b').c_str());
+        fresh.setBufferString(edge.data(), length);
+        EXPECT_EQ(fresh.getBufReserveSize(), length + length * 3 / 10) << length;
+        EXPECT_EQ(contentOf(fresh), edge) << length;
+        EXPECT_TRUE(tailIsZero(fresh)) << length;
+    }
 }
 
 TYPED_TEST(Buffers, ComputationsThatWouldOverflowThrowAndChangeNothing) {

@@ -129,6 +129,10 @@ std::vector<std::string> readerValues(const std::string& tag) {
             std::string(6, '<') + closing,
             "</" + tag + "x>\n" + closing,
             "a" + std::string(1, '\0') + closing,
+            // The string reader looks at a value's first 32 bytes inline: one below, at and one above.
+            std::string(31, 'v'),
+            std::string(32, 'v'),
+            std::string(33, 'v'),
             std::string(70000, 'v'),
             std::string(70000, '<') + closing};
 }
