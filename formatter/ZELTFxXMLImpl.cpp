@@ -29,13 +29,6 @@ constexpr size_t maximumNameSpecLength = 1023;
 // Longest decimal text of a 64-bit number: "-9223372036854775808".
 constexpr size_t maximumDigits = 20;
 
-// Whether @p value holds its element's own closing text. Such a value cannot
-// be read back as written: the reader stops at that text and takes the rest
-// of the value for further elements, which a value from outside could forge.
-bool holdsClosingText(std::string_view value, std::string_view tag) {
-    return closingText::find(value.data(), value.data() + value.size(), tag) != nullptr;
-}
-
 ZELT_INLINE bool appendText(ZELTBuffer& out, const char* text, long length) {
     return isPlainBuffer(out) ? out.ZELTBuffer::appendBufferString(text, length) : out.appendString(text);
 }
@@ -174,7 +167,7 @@ bool ZELTFxXMLImpl::serializeString(const char* value, const char* nameSpec, ZEL
     // With the name limits and the 64 KiB minimum that always holds the whole
     // element; the element's own length is the floor all the same.
     const auto grownSize = static_cast<long>(valueLength + valueLength / 4);
-    const bool appended = valid && !holdsClosingText(text, names[0]) &&
+    const bool appended = valid && !closingText::endsEarly(text, names[0]) &&
                           appendElement(ElementText{names[0], names[1], names[2], text}, grownSize, out);
     resetNames();
     return appended;

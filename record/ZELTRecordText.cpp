@@ -100,22 +100,5 @@ bool decodeKey(std::string_view encoded, std::string& key) {
     return true;
 }
 
-bool holdsClosingText(std::string_view value, std::string_view path) {
-    if (std::memchr(value.data(), '<', value.size()) == nullptr) {
-        return false; // the common case: no closing text can start in the value
-    }
-    std::string closing = "</";
-    closing += path;
-    closing += ">\n";
-    if (value.size() >= closing.size() &&
-        memmem(value.data(), value.size(), closing.data(), closing.size()) != nullptr) {
-        return true;
-    }
-    // A closing text that starts in the value and ends in the one written after it.
-    const size_t tail = std::min(value.size(), closing.size() - 1);
-    const std::string joined = std::string(value.substr(value.size() - tail)) + closing;
-    return joined.find(closing) < tail;
-}
-
 } // namespace records
 } // namespace ZELT

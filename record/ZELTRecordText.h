@@ -36,10 +36,6 @@ void encodeKey(std::string_view key, std::string& out);
 // False for a `%` without two hex digits after it, or an unencoded `]`.
 bool decodeKey(std::string_view encoded, std::string& key);
 
-// Whether `<path>value</path>\n` would end early, at a closing text within
-// the value (or one starting in it): such a value goes as a raw block.
-bool holdsClosingText(std::string_view value, std::string_view path);
-
 } // namespace records
 } // namespace ZELT
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "ZELTClosingText.h"
 #include "ZELTRecordCore.h"
 #include "ZELTRecordText.h"
 
@@ -130,7 +131,7 @@ bool Writer::floating(double value) { return number(value); }
 bool Writer::floating(float value) { return number(value); }
 
 bool Writer::text(std::string_view value) {
-    if (!holdsClosingText(value, path)) {
+    if (!closingText::endsEarly(value, path)) {
         return element({}, value);
     }
     return bytes(value.data(), value.size());

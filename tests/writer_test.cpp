@@ -179,6 +179,11 @@ TEST(Refusals, AValueHoldingItsOwnClosingText) {
             EXPECT_EQ(plain.getBufferString() == nullptr, !c.accepted);
         }
     }
+    // With a tag that holds '<', a closing text may begin in the value and end
+    // in the one written after it.
+    ZELTBuffer out;
+    EXPECT_FALSE(fx->serializeString("v</x>\n", "x>\n</x", out));
+    EXPECT_TRUE(fx->serializeString("v</x>", "x>\n</x", out));
 }
 
 // A plain buffer takes an element where appending would have copied it; a

@@ -8,6 +8,7 @@
 // A text searched ends where its caller knows it to end (a buffer's content,
 // NUL bytes included), or, when that is not known (null), at its first NUL.
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -108,6 +109,25 @@ ZELT_INLINE const char* find(const char* from, const char* end, std::string_view
         return first;
     }
     return searchOn<tagInText>(first + 1, end, tag, needle);
+}
+
+// Whether an element whose value is @p value would read back shorter: its
+// first closing text would begin before the one written after the value,
+// either within the value or, for a tag that holds a '<' (only then can a
+// closing text begin in itself again), across the value's end.
+inline bool endsEarly(std::string_view value, std::string_view tag) {
+    const char* const end = value.data() + value.size();
+    if (closingText::find(value.data(), end, tag) != nullptr) {
+        return true;
+    }
+    if (tag.find('<') == std::string_view::npos) {
+        return false;
+    }
+    const size_t tail = std::min(value.size(), tag.size() + extra - 1);
+    std::string joined(end - tail, tail);
+    joined.append("</").append(tag).append(">\n");
+    const char* const first = closingText::find(joined.data(), joined.data() + joined.size(), tag);
+    return static_cast<size_t>(first - joined.data()) < tail;
 }
 
 } // namespace ZELT::closingText
